@@ -1,0 +1,75 @@
+// The console primitives every screen of the game is built from.
+//
+// The game draws cell by cell on a console of 100 columns by 30 rows and never reads the screen
+// back: a cell shows what was last written there. Colours are console text attributes on a black
+// background; glyphs are single bytes shown as code page 437 shows them.
+//
+// One implementation is linked into each program: the terminal backend (console/terminal), the
+// Windows console backend (console/win32) or the test console (tests/support).
+#pragma once
+
+#include <cstdint>
+
+// Console text attributes used by the game, by their console numbers.
+enum class Colour : std::uint8_t {
+    Blue = 1,
+    Green = 2,
+    Aqua = 3,
+    Red = 4,
+    Purple = 5,
+    Yellow = 6,
+    White = 7,
+    Gray = 8,
+    LightBlue = 9,
+};
+
+// The keys the game polls, by their virtual-key codes.
+enum class Key : std::uint8_t {
+    Enter = 0x0D,
+    Left = 0x25,
+    Up = 0x26,
+    Right = 0x27,
+    Down = 0x28,
+};
+
+// Size of the console picture the game draws on.
+inline constexpr int kConsoleColumns = 100;
+inline constexpr int kConsoleRows = 30;
+
+// Handle of the console's standard output, fetched once during static initialisation and kept
+// for the whole run. What it points to belongs to the linked backend.
+using ConsoleHandle = void*;
+extern ConsoleHandle consoleOut;
+
+// Moves the output cursor to (column, row); the next output starts there.
+void gotoXY(int column, int row);
+
+// Later output is drawn in this attribute. The attribute survives clearing and positioning.
+void setColor(Colour attribute);
+
+// Blanks the whole console and puts the cursor at (0, 0).
+void clearScreen();
+
+// Writes one code page 437 byte at the cursor; the cursor moves one column right.
+void putGlyph(unsigned char code);
+
+// Writes a zero-terminated string at the cursor. "\n" moves to column 0 of the next row without
+// erasing anything; text reaching column 100 goes on at column 0 of the next row; the console
+// scrolls up one row when either happens on the last row.
+void putText(const char* text);
+
+// Writes a signed number in decimal: no padding, a minus sign when negative.
+void putNumber(std::int32_t value);
+
+// Typewriter output: each character is written with a full block behind it as a cursor, held for
+// 10 ms, then the block is erased. No colour is set.
+void typeText(const char* text);
+
+// Makes the console cursor invisible, keeping its size.
+void hideCursor();
+
+// Suspends the program for the given number of milliseconds.
+void pauseMs(int ms);
+
+// True when the key is down now or has been pressed since the previous query of that key.
+bool keyPressed(Key key);

@@ -1,0 +1,17 @@
+// Services of the platform beside the console: background sound and the help viewer.
+//
+// Like the console primitives, each program links one implementation: the terminal services
+// (SDL2_mixer, $VISUAL/$EDITOR), the Windows services (PlaySoundW, notepad) or the test recorder.
+#pragma once
+
+// Starts the sound file playing in the background, unless a sound of ours is still playing, in
+// which case nothing happens. Called on every tick, so it must be cheap when the sound plays.
+// A missing file or audio device leaves the game silent, without any message.
+void playBackgroundSound(const char* path);
+
+// Stops all sound of the program.
+void stopSound();
+
+// Shows a help file to the player in the platform's text viewer and returns when the player has
+// finished with it. The console is handed over for that time and taken back afterwards.
+void showHelpFile(const char* fileName);

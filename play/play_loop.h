@@ -1,0 +1,19 @@
+// The game in progress: the game start, the ticks, and the hand-over to the end screens.
+#pragma once
+
+#include "play/game_state.h"
+
+// How a tick ended: the game goes on, or the player was caught or reached the finish.
+enum class TickOutcome { Continue, Caught, Won };
+
+// Clears the console, prints the grid as text and draws the level.
+void beginGame();
+
+// Runs one tick of the play loop, all phases in their order.
+TickOutcome playTick(GameState& game);
+
+// Runs ticks until the player is caught or wins; returns how the game ended.
+TickOutcome playLoop(GameState& game);
+
+// The whole game from the menu's "Start game": game start, play loop, end screen. Never returns.
+[[noreturn]] void startGame(GameState& game);

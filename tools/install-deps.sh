@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that a group of tasks needs, only those that are missing.
+#   tools/install-deps.sh play     build and run the game
+#   tools/install-deps.sh test     also build and run the test suite and benchmarks
+#   tools/install-deps.sh ci       also fuzz with clang and cross-build for Windows under wine
+set -euo pipefail
+
+play=(g++ cmake make pkg-config libncurses-dev libsdl2-mixer-dev)
+test=("${play[@]}" libgtest-dev libgmock-dev googletest libbenchmark-dev tmux python3 locales)
+ci=("${test[@]}" clang libclang-rt-14-dev mingw-w64 wine wine64)
+
+case "${1:-play}" in
+    play) wanted=("${play[@]}") ;;
+    test) wanted=("${test[@]}") ;;
+    ci) wanted=("${ci[@]}") ;;
+    *) echo "usage: $0 play|test|ci" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if ! command -v apt-get >/dev/null; then
+    echo "Missing packages: ${missing[*]}. Install them with your system's package manager." >&2
+    exit 1
+fi
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
