@@ -1,10 +1,14 @@
-#include "console/console_primitives.h"
-#include "maze/maze_renderer.h"
+#include "front/main_menu.h"
+#include "front/startup.h"
+#include "play/game_state.h"
+#include "play/play_loop.h"
 
-// Shows the level and waits until the program is interrupted.
+// Start-up, the main menu, then the one game of the run, which ends on its end screen for good.
+// The menu's "Exit" ends the program from within the menu.
 int main() {
-    clearScreen();
-    dumpMaze();
-    renderMaze();
-    for (;;) pauseMs(1000);
+    GameState game;
+    int menuSelection = 0;
+    startUp(game, menuSelection);
+    runMainMenu(menuSelection);
+    startGame(game);
 }
