@@ -1,4 +1,4 @@
-// A fresh game on the initial level, for the tests of the play loop and its phases, with helpers
+// A fresh game on the initial level for the tests of the play loop and its phases, with helpers
 // that paint small grid scenarios and hold keys for one tick.
 #pragma once
 
@@ -23,17 +23,13 @@ class PlayTest : public ::testing::Test {
 
     // Blanks every cell of the grid, keeping the zero byte that ends each row.
     static void blankGrid() {
-        for (auto& row : mazeGrid) {
-            std::memset(row, Cell::Floor, kMazeCellsPerRow);
-            row[kMazeCellsPerRow] = '\0';
-        }
+        for (auto& row : mazeGrid) std::memset(row, Cell::Floor, kMazeCellsPerRow);
     }
 
     // Writes rows of cell codes into the grid from (column, row) on.
     static void paint(int column, int row, std::initializer_list<std::string_view> lines) {
-        for (const std::string_view line : lines) {
+        for (const std::string_view line : lines)
             std::memcpy(&mazeGrid[row++][column], line.data(), line.size());
-        }
     }
 
     void placePlayer(int column, int row) {
@@ -41,7 +37,6 @@ class PlayTest : public ::testing::Test {
         game.playerRow = row;
     }
 
-    // Runs one whole tick with exactly these keys held.
     TickOutcome tickHolding(std::initializer_list<Key> keys) {
         testconsole::holdOnly(keys);
         return playTick(game);
