@@ -1,0 +1,451 @@
+#include "console/terminal/terminal_session.h"
+
+#include <fcntl.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console/terminal/curses.h"
+#include "console/terminal/key_decoder.h"
+
+namespace terminal {
+namespace {
+
+constexpr int kIn = STDIN_FILENO;
+constexpr int kOut = STDOUT_FILENO;
+
+// The keyboard protocol: ask for its flags with the device attributes query as a sentinel that
+// every terminal answers; push disambiguation (1), event types (2) and all keys as escape codes
+// (8, so Enter reports its release too); pop on the way out.
+constexpr char kKeyboardQuery[] = "\x1b[?u\x1b[c";
+constexpr char kKeyboardPush[] = "\x1b[>11u\x1b[?u";
+constexpr char kKeyboardPop[] = "\x1b[<u";
+constexpr int kFlagEventTypes = 2;
+constexpr int kFlagAllKeysAsEscapes = 8;
+constexpr long long kQueryWaitMs = 100;
+
+// What signal handlers may touch: flags and byte strings prepared in advance.
+struct SignalSafe {
+    volatile std::sig_atomic_t active = 0;  // the game owns the terminal
+    volatile std::sig_atomic_t resized = 0;
+    volatile std::sig_atomic_t continued = 0;
+    volatile std::sig_atomic_t suspended = 0;
+    termios original{};
+    termios game{};
+    bool haveOriginal = false;
+    int savedStderr = -1;  // where stderr went before the game took the terminal
+    int nullStderr = -1;   // where it goes while the game has the terminal
+    // Written on the way out (keyboard flags popped, attributes reset, cursor shown, alternate
+    // screen left) and on the way back in after a suspension.
+    char leaveBytes[256] = {};
+    volatile std::sig_atomic_t leaveLength = 0;
+    char enterBytes[256] = {};
+    volatile std::sig_atomic_t enterLength = 0;
+};
+SignalSafe safe;
+
+struct Session {
+    bool started = false;
+    bool curses = false;
+    bool unicode = false;
+    bool sixteenColours = false;
+    bool inputOpen = true;
+    bool keyboardPushed = false;
+    enum class Query { Idle, Waiting, Answered } query = Query::Idle;
+    bool keyboardSupported = false;
+    KeyDecoder decoder;
+    KeyState keys;
+    std::vector<InputEvent> events;
+};
+Session session;
+
+void writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
+void writeString(const char* text) {
+    writeAll(kOut, text, std::strlen(text));
+}
+
+// ---- Restoring from signal handlers: write(), tcsetattr() and dup2() only.
+
+void restoreForSignal() {
+    if (!safe.active) return;
+    safe.active = 0;
+    writeAll(kOut, safe.leaveBytes, static_cast<std::size_t>(safe.leaveLength));
+    if (safe.haveOriginal) tcsetattr(kOut, TCSANOW, &safe.original);
+    if (safe.savedStderr >= 0) dup2(safe.savedStderr, STDERR_FILENO);
+}
+
+void onFatalSignal(int signal) {
+    restoreForSignal();
+    // Die of the same signal, so the parent sees how the program ended: the signal is blocked
+    // while this handler runs and is delivered again, with its default action, on return.
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void onSuspend(int) {
+    const int savedErrno = errno;
+    const bool wasActive = safe.active;
+    if (wasActive) restoreForSignal();
+    safe.suspended = 1;
+
+    // Stop for real, with the default action, until SIGCONT.
+    std::signal(SIGTSTP, SIG_DFL);
+    sigset_t tstp;
+    sigemptyset(&tstp);
+    sigaddset(&tstp, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &tstp, nullptr);
+    std::raise(SIGTSTP);
+
+    // Continued: take the terminal back; the main flow repaints the whole screen.
+    struct sigaction again {};
+    again.sa_handler = onSuspend;
+    sigfillset(&again.sa_mask);
+    again.sa_flags = SA_RESTART;
+    sigaction(SIGTSTP, &again, nullptr);
+    safe.suspended = 0;
+    if (wasActive) {
+        tcsetattr(kOut, TCSANOW, &safe.game);
+        writeAll(kOut, safe.enterBytes, static_cast<std::size_t>(safe.enterLength));
+        if (safe.nullStderr >= 0) dup2(safe.nullStderr, STDERR_FILENO);
+        safe.active = 1;
+        safe.continued = 1;
+    }
+    errno = savedErrno;
+}
+
+void onContinue(int) {
+    // After a stop the handler above did not see (SIGSTOP), the shell may have changed the
+    // terminal's modes and written over the screen.
+    if (safe.suspended || !safe.active) return;
+    const int savedErrno = errno;
+    tcsetattr(kOut, TCSANOW, &safe.game);
+    safe.continued = 1;
+    errno = savedErrno;
+}
+
+void onResize(int) {
+    safe.resized = 1;
+}
+
+void installHandlers() {
+    struct sigaction action {};
+    sigfillset(&action.sa_mask);
+
+    action.sa_handler = onFatalSignal;
+    action.sa_flags = 0;
+    for (const int signal :
+         {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) {
+        sigaction(signal, &action, nullptr);
+    }
+    action.sa_flags = SA_RESTART;
+    action.sa_handler = onSuspend;
+    sigaction(SIGTSTP, &action, nullptr);
+    action.sa_handler = onContinue;
+    sigaction(SIGCONT, &action, nullptr);
+    action.sa_handler = onResize;
+    sigaction(SIGWINCH, &action, nullptr);
+}
+
+// ---- The byte strings for leaving and re-entering, from the terminal's own description.
+
+void appendCapability(std::string& bytes, const char* name) {
+    const char* value = tigetstr(const_cast<char*>(name));
+    if (value != nullptr && value != reinterpret_cast<char*>(-1)) bytes += value;
+}
+
+void storeBytes(const std::string& bytes, char (&buffer)[256], volatile std::sig_atomic_t& length) {
+    // Handlers read the length first: hide the string while it is being replaced.
+    length = 0;
+    const std::size_t size = std::min(bytes.size(), sizeof buffer);
+    std::memcpy(buffer, bytes.data(), size);
+    length = static_cast<std::sig_atomic_t>(size);
+}
+
+void prepareRestoreBytes() {
+    std::string leave;
+    if (session.keyboardPushed) leave += kKeyboardPop;
+    appendCapability(leave, "sgr0");
+    appendCapability(leave, "cnorm");
+    appendCapability(leave, "rmcup");
+    storeBytes(leave, safe.leaveBytes, safe.leaveLength);
+
+    std::string enter;
+    appendCapability(enter, "smcup");
+    appendCapability(enter, "civis");
+    if (session.keyboardPushed) enter += "\x1b[>11u";
+    storeBytes(enter, safe.enterBytes, safe.enterLength);
+}
+
+// ---- Terminal modes.
+
+void enterGameModes() {
+    cbreak();
+    noecho();
+    nonl();
+    intrflush(stdscr, FALSE);
+    typeahead(-1);  // a pending key must never cut a screen update short
+    leaveok(stdscr, TRUE);
+    scrollok(stdscr, FALSE);
+
+    termios game{};
+    tcgetattr(kOut, &game);
+    game.c_iflag &= ~(ICRNL);   // Enter would arrive as LF instead of CR
+    game.c_iflag &= ~(INLCR);   // and LF as CR
+    game.c_iflag &= ~(IGNCR);   // CR would vanish
+    game.c_iflag &= ~(IXON);    // Ctrl-S and Ctrl-Q would stop and start the output
+    game.c_iflag &= ~(ISTRIP);  // the eighth bit of UTF-8 text would be cut off
+    game.c_lflag &= ~(ECHO);    // keys would be printed over the picture
+    game.c_lflag &= ~(ICANON);  // input would wait for a whole line
+    game.c_lflag &= ~(IEXTEN);  // Ctrl-V would swallow the next key
+    game.c_lflag |= ISIG;       // but Ctrl-C, Ctrl-Z and Ctrl-\ keep raising their signals
+    game.c_cc[VMIN] = 1;
+    game.c_cc[VTIME] = 0;
+    tcsetattr(kOut, TCSANOW, &game);
+    safe.game = game;
+    def_prog_mode();
+}
+
+void setUpColours() {
+    if (!has_colors()) return;
+    start_color();
+    session.sixteenColours = COLORS >= 16;
+}
+
+void keepStderrOffTheScreen() {
+    if (!isatty(STDERR_FILENO)) return;  // already going somewhere the player does not look
+    std::fflush(stderr);
+    safe.savedStderr = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    safe.nullStderr = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (safe.savedStderr >= 0 && safe.nullStderr >= 0) dup2(safe.nullStderr, STDERR_FILENO);
+}
+
+void putStderrBack() {
+    std::fflush(stderr);
+    if (safe.savedStderr >= 0) dup2(safe.savedStderr, STDERR_FILENO);
+}
+
+// ---- Input.
+
+void handleEvents() {
+    const long long now = nowMs();
+    for (const InputEvent& event : session.events) {
+        switch (event.kind) {
+            case InputEvent::Kind::Key:
+                session.keys.apply(event.key, event.action, now);
+                break;
+            case InputEvent::Kind::KeyboardFlags:
+                if (session.query == Session::Query::Waiting) {
+                    session.keyboardSupported = true;
+                } else if (session.keyboardPushed) {
+                    // The flags the terminal really honoured, asked for again after the push.
+                    const bool releases = (event.value & kFlagEventTypes) != 0;
+                    const bool enterAsEscape = (event.value & kFlagAllKeysAsEscapes) != 0;
+                    session.keys.setReleasesReported(releases, releases && enterAsEscape);
+                }
+                break;
+            case InputEvent::Kind::DeviceAttributes:
+                if (session.query == Session::Query::Waiting) {
+                    session.query = Session::Query::Answered;
+                }
+                break;
+            // With the keyboard protocol these keys no longer raise their signals by themselves.
+            case InputEvent::Kind::Interrupt:
+                std::raise(SIGINT);
+                break;
+            case InputEvent::Kind::Suspend:
+                std::raise(SIGTSTP);
+                break;
+            case InputEvent::Kind::Quit:
+                std::raise(SIGQUIT);
+                break;
+        }
+    }
+    session.events.clear();
+}
+
+// Reads what one poll() said was there; false when nothing more can come.
+bool readOnce() {
+    unsigned char buffer[4096];
+    const ssize_t count = read(kIn, buffer, sizeof buffer);
+    if (count > 0) {
+        session.decoder.feed(buffer, static_cast<std::size_t>(count), nowMs(), session.events);
+        handleEvents();
+        return true;
+    }
+    if (count < 0 && (errno == EINTR || errno == EAGAIN)) return true;
+    session.inputOpen = false;  // end of input: never poll it again, or poll() would spin
+    return false;
+}
+
+// Negotiates the keyboard protocol: push its flags only if the terminal answers the flags query
+// before the device attributes reply; a terminal that answers neither costs at most the wait.
+void negotiateKeyboard() {
+    if (!isatty(kIn)) return;
+    session.query = Session::Query::Waiting;
+    writeString(kKeyboardQuery);
+    const long long deadline = nowMs() + kQueryWaitMs;
+    while (session.query == Session::Query::Waiting && session.inputOpen) {
+        const long long left = deadline - nowMs();
+        if (left <= 0) break;
+        waitForInput(static_cast<int>(left));
+    }
+    session.query = Session::Query::Idle;
+    if (session.keyboardSupported) {
+        writeString(kKeyboardPush);
+        session.keyboardPushed = true;
+        prepareRestoreBytes();
+    }
+}
+
+}  // namespace
+
+long long nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool start() {
+    if (session.started) return session.curses;
+    session.started = true;
+
+    std::setlocale(LC_ALL, "");
+    session.unicode = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    if (!isatty(kOut)) return false;
+
+    // Save the terminal as found and arrange its restoration before changing anything.
+    safe.haveOriginal = tcgetattr(kOut, &safe.original) == 0;
+    installHandlers();
+    std::atexit(leave);
+
+    // curses complains on stderr about a terminal it does not know: not on the player's screen.
+    keepStderrOffTheScreen();
+    const char* term = std::getenv("TERM");
+    if (term == nullptr || *term == '\0' || newterm(nullptr, stdout, stdin) == nullptr) {
+        putStderrBack();
+        return false;
+    }
+    session.curses = true;
+    prepareRestoreBytes();
+    safe.active = 1;
+
+    enterGameModes();
+    setUpColours();
+    curs_set(0);
+    refresh();  // sends the alternate screen and a clear before anything of ours
+    negotiateKeyboard();
+    return true;
+}
+
+bool unicode() {
+    return session.unicode;
+}
+bool sixteenColours() {
+    return session.sixteenColours;
+}
+
+void leave() {
+    if (!safe.active) return;
+    // No handler may run halfway through: they would find the terminal half restored.
+    sigset_t all, previous;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &previous);
+    safe.active = 0;
+    if (session.keyboardPushed) writeString(kKeyboardPop);
+    endwin();
+    if (safe.haveOriginal) tcsetattr(kOut, TCSANOW, &safe.original);
+    putStderrBack();
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void handOver() {
+    if (!safe.active) return;
+    sigset_t all, previous;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &previous);
+    safe.active = 0;
+    if (session.keyboardPushed) writeString(kKeyboardPop);
+    def_prog_mode();
+    endwin();
+    putStderrBack();  // the other program's messages are for the player
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void takeBack() {
+    if (!session.curses || safe.active) return;
+    reset_prog_mode();
+    if (safe.savedStderr >= 0 && safe.nullStderr >= 0) dup2(safe.nullStderr, STDERR_FILENO);
+    safe.active = 1;
+    refresh();  // back on the alternate screen, cursor hidden again
+
+    // What was typed for the other program is not for the game.
+    if (isatty(kIn)) tcflush(kIn, TCIFLUSH);
+    drainInput();
+    session.decoder.reset();
+    session.keys.clear();
+    if (session.keyboardPushed) writeString(kKeyboardPush);
+}
+
+void drainInput() {
+    while (session.inputOpen) {
+        pollfd input{kIn, POLLIN, 0};
+        const int ready = poll(&input, 1, 0);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || !readOnce()) return;
+    }
+}
+
+void waitForInput(int timeoutMs) {
+    if (!session.inputOpen) {
+        if (timeoutMs < 0) timeoutMs = 1000;  // nothing to wait for but signals
+        poll(nullptr, 0, timeoutMs);
+        return;
+    }
+    pollfd input{kIn, POLLIN, 0};
+    if (poll(&input, 1, timeoutMs) > 0 && readOnce()) drainInput();
+}
+
+KeyState& keys() {
+    return session.keys;
+}
+
+bool takeResized(int& rows, int& columns) {
+    if (!safe.resized) return false;
+    safe.resized = 0;
+    winsize size{};
+    if (ioctl(kOut, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return false;
+    rows = size.ws_row;
+    columns = size.ws_col;
+    return true;
+}
+
+bool takeContinued() {
+    if (!safe.continued) return false;
+    safe.continued = 0;
+    return true;
+}
+
+}  // namespace terminal

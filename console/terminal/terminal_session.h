@@ -1,0 +1,45 @@
+// The terminal's life under the game: entering and leaving it, the signals that interrupt it, the
+// keyboard protocol handshake, and reading input into the key state. Internal to the terminal
+// backend.
+#pragma once
+
+#include "console/terminal/key_state.h"
+
+namespace terminal {
+
+// Takes over the terminal on first use: locale, curses, raw-ish input, alternate screen, hidden
+// cursor, colours, stderr kept off the screen, signal handlers, keyboard protocol. Returns false
+// when standard output is no terminal (or an unknown one): the console then writes plain text.
+bool start();
+
+// Whether the terminal shows Unicode (a UTF-8 locale) or only ASCII.
+bool unicode();
+
+// Whether the terminal offers the 16 console colours (else the bright ones are bold + base).
+bool sixteenColours();
+
+// Gives the terminal back as it was found; safe to call more than once. Registered with atexit.
+void leave();
+
+// Hands the terminal to another program and takes it back afterwards. Pending input is thrown
+// away on the way back, and no key counts as pressed or down.
+void handOver();
+void takeBack();
+
+// Milliseconds on the monotonic clock.
+long long nowMs();
+
+// Reads everything pending on the input without waiting and applies it to the key state.
+void drainInput();
+
+// Waits until input arrives (then drains it), a signal interrupts, or `timeoutMs` passes
+// (a negative timeout waits for input or a signal only).
+void waitForInput(int timeoutMs);
+
+KeyState& keys();
+
+// Facts left by signal handlers, each reported once. `takeResized` fills in the new size.
+bool takeResized(int& rows, int& columns);
+bool takeContinued();
+
+}  // namespace terminal
