@@ -434,7 +434,7 @@ def case_suspend(args):
         open(os.path.join(pane.dir, 'resume'), 'w').close()
         pane.wait_for('the game to take the terminal back',
                       lambda: pane.flag('alternate_on') == '1' and pane.flag('cursor_flag') == '0'
-                      and shows_level(pane))
+                      and shows_picture(pane))
         pane.keys('C-c')
         terminal_restored(pane, 'Ctrl-C after Ctrl-Z and fg', 128 + signal.SIGINT)
     finally:
