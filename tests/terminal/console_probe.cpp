@@ -5,13 +5,15 @@
 //          polls Up, Down and Enter once per item, a frame; counts what the polls saw
 //   end    end-screen-like passes: a full-screen sweep from (0, 0) and nothing else
 //   help   like keys, and Enter shows the file probe-help.txt in the help viewer
-// The counters stand on row 29 (row 0 in the end mode shows the pass count).
+//   level  draws the level once, waits a moment and ends (to count the bytes of one render)
+// The counters stand on row 29; in the keys and help modes also in the file probe-counts.
 
-#include <cstring>
+#include <cstdio>
 #include <string>
 
 #include "console/console_primitives.h"
 #include "console/services.h"
+#include "maze/maze_renderer.h"
 
 namespace {
 
@@ -40,6 +42,15 @@ void sweep(Colour boxColour) {
     }
 }
 
+// The counters also go to the file probe-counts, for tests that cannot read the screen.
+void writeCounts(const std::string& line) {
+    if (std::FILE* file = std::fopen("probe-counts.tmp", "w")) {
+        std::fputs(line.c_str(), file);
+        std::fclose(file);
+        std::rename("probe-counts.tmp", "probe-counts");
+    }
+}
+
 [[noreturn]] void keysLoop(bool help) {
     const Key keys[] = {Key::Up, Key::Down, Key::Left, Key::Right, Key::Enter};
     const char* names[] = {"up", "down", "left", "right", "enter"};
@@ -58,6 +69,7 @@ void sweep(Colour boxColour) {
         if (help) line += " helps=" + std::to_string(helps);
         sweep(Colour::White);
         putLine(29, line);
+        writeCounts(line);
         pauseMs(100);
     }
 }
@@ -115,5 +127,10 @@ int main(int argc, char** argv) {
     clearScreen();
     if (mode == "menu") menuLoop();
     if (mode == "end") endLoop();
+    if (mode == "level") {
+        renderMaze();
+        pauseMs(200);
+        return 0;
+    }
     keysLoop(mode == "help");
 }

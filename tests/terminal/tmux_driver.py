@@ -484,6 +484,8 @@ CASES = {
     'sigterm': lambda args: case_signal(args, signal.SIGTERM),
     'sighup': lambda args: case_signal(args, signal.SIGHUP),
     'sigquit': lambda args: case_signal(args, signal.SIGQUIT),
+    'sigsegv': lambda args: case_signal(args, signal.SIGSEGV),
+    'sigabrt': lambda args: case_signal(args, signal.SIGABRT),
     'suspend': case_suspend,
     'tap': case_tap,
     'menu-frames': case_menu_frames,
