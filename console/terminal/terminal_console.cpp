@@ -225,6 +225,7 @@ void waitForRoom() {
 void present() {
     if (!ensureStarted()) {
         std::fflush(stdout);
+        console.lastFrameUs = nowUs();
         return;
     }
     serviceSignals();

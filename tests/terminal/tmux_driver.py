@@ -10,6 +10,7 @@ Exit status: 0 passed, 1 failed, 77 skipped (no tmux).
 """
 
 import argparse
+import codecs
 import os
 import re
 import shutil
@@ -418,6 +419,30 @@ def case_idle(args):
             pane.close()
 
 
+def case_plain_output(args):
+    """Output to a file instead of a terminal: the text in order, glyphs in UTF-8, and loops that
+    repaint without pausing still paced rather than spinning."""
+    workdir = tempfile.mkdtemp(prefix='glyph-plain-')
+    try:
+        with open(os.path.join(workdir, 'out'), 'wb') as out:
+            program = subprocess.Popen([args.program], stdin=subprocess.DEVNULL, stdout=out,
+                                       stderr=subprocess.DEVNULL, cwd=workdir,
+                                       env=dict(os.environ, LANG='C.UTF-8', LC_ALL='C.UTF-8'))
+            time.sleep(0.5)
+            share = cpu_share(program.pid, 2)
+            program.kill()
+            program.wait()
+        print(f'plain output: {share * 100:.1f}% of a core')
+        check(share < 0.5, f'with output to a file the program takes {share * 100:.0f}% of a core')
+        with open(os.path.join(workdir, 'out'), 'rb') as out:
+            # The cut may fall inside a character: the incremental decoder keeps that part back.
+            text = codecs.getincrementaldecoder('utf-8')('replace').decode(out.read(100_000))
+        check('\ufffd' not in text, 'output to a file is not valid UTF-8')
+        check('╔' in text and '═' in text, 'no box glyphs in the output')
+    finally:
+        shutil.rmtree(workdir, ignore_errors=True)
+
+
 def case_suspend(args):
     pane = Pane('suspend', [args.program])
     try:
@@ -490,6 +515,7 @@ CASES = {
     'tap': case_tap,
     'menu-frames': case_menu_frames,
     'idle': case_idle,
+    'plain-output': case_plain_output,
     'help': case_help,
 }
 
