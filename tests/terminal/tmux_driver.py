@@ -139,7 +139,13 @@ class Pane:
         return result.stdout
 
     def close(self):
+        socket = self.flag('socket_path')
         self.tmux('kill-server')
+        if socket and os.path.basename(socket) == self.socket:
+            try:
+                os.unlink(socket)  # a killed server leaves its socket file behind
+            except FileNotFoundError:
+                pass
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def cells(self):
