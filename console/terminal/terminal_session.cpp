@@ -63,6 +63,7 @@ struct Session {
     bool unicode = false;
     bool sixteenColours = false;
     bool inputOpen = true;
+    bool inputIsTerminal = false;  // read at start: a hung-up terminal no longer says it is one
     bool keyboardPushed = false;
     enum class Query { Idle, Waiting, Answered } query = Query::Idle;
     bool keyboardSupported = false;
@@ -297,6 +298,9 @@ bool readOnce() {
         return true;
     }
     if (count < 0 && (errno == EINTR || errno == EAGAIN)) return true;
+    // A terminal that gives end of input has hung up (its window was closed) even when no SIGHUP
+    // reached us, as when the program runs in a process group of its own: end the way SIGHUP does.
+    if (session.inputIsTerminal && (count == 0 || errno == EIO)) std::raise(SIGHUP);
     session.inputOpen = false;  // end of input: never poll it again, or poll() would spin
     return false;
 }
@@ -331,6 +335,7 @@ long long nowMs() {
 bool start() {
     if (session.started) return session.curses;
     session.started = true;
+    session.inputIsTerminal = isatty(kIn) == 1;
 
     std::setlocale(LC_ALL, "");
     session.unicode = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
