@@ -9,8 +9,11 @@
 #include <string>
 
 #include "console/services.h"
-#include "console/win32/windows_path.h"
 
+namespace {
+
+// The game names its files with forward slashes ("res/Glyph.wav"); the wide-character calls get
+// backslashes ("res\\Glyph.wav"), the name read in the program's ANSI code page.
 std::wstring windowsPath(const char* path) {
     const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
     if (length <= 1) return {};
@@ -20,6 +23,8 @@ std::wstring windowsPath(const char* path) {
     std::replace(wide.begin(), wide.end(), L'/', L'\\');
     return wide;
 }
+
+}  // namespace
 
 // SND_NOSTOP makes the call do nothing while our sound still plays, so calling it on every tick
 // restarts the tune within a tick of its end and never cuts it short.

@@ -5,16 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <iostream>
 #include <string>
+#include <utility>
 
 #include "console/console_primitives.h"
-#include "console/win32/windows_path.h"
 
 namespace {
 
-// A fresh 100 x 30 console screen buffer. draw() points the standard output, its handle and
+// A fresh 100 x 30 console screen buffer. draw() points standard output, its handle and
 // consoleOut at it while the primitives run, and back afterwards, so the test framework's own
 // output never lands in it; the checks then read the buffer back.
 class Win32Console : public testing::Test {
@@ -25,29 +24,23 @@ class Win32Console : public testing::Test {
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                                             CONSOLE_TEXTMODE_BUFFER, nullptr);
         ASSERT_NE(buffer_, INVALID_HANDLE_VALUE) << "this process has no console";
-        // The window must fit inside the buffer at every step.
-        const SMALL_RECT small{0, 0, 0, 0};
-        const SMALL_RECT full{0, 0, kConsoleColumns - 1, kConsoleRows - 1};
-        SetConsoleWindowInfo(buffer_, TRUE, &small);
+        const SMALL_RECT tiny{0, 0, 0, 0}, full{0, 0, kConsoleColumns - 1, kConsoleRows - 1};
+        SetConsoleWindowInfo(buffer_, TRUE, &tiny);  // the window must fit the buffer throughout
         SetConsoleScreenBufferSize(buffer_, COORD{kConsoleColumns, kConsoleRows});
         SetConsoleWindowInfo(buffer_, TRUE, &full);
-        ASSERT_EQ(info().dwSize.X, kConsoleColumns);
-        ASSERT_EQ(info().dwSize.Y, kConsoleRows);
-        bufferFd_ = _open_osfhandle(reinterpret_cast<intptr_t>(buffer_), _O_WRONLY | _O_TEXT);
+        fd_ = _open_osfhandle(reinterpret_cast<intptr_t>(buffer_), _O_WRONLY);
     }
-
     void TearDown() override {
-        if (bufferFd_ >= 0) _close(bufferFd_);  // closes the buffer too
+        if (fd_ >= 0) _close(fd_);  // closes the buffer too
     }
 
     template <typename Drawing>
     void draw(Drawing drawing) {
-        std::cout.flush();
         const int savedFd = _dup(1);
         const HANDLE savedHandle = GetStdHandle(STD_OUTPUT_HANDLE);
         const ConsoleHandle savedConsoleOut = consoleOut;
         const int mode = _setmode(1, _O_BINARY);  // as the backend left it
-        _dup2(bufferFd_, 1);
+        _dup2(fd_, 1);
         _setmode(1, mode);
         SetStdHandle(STD_OUTPUT_HANDLE, buffer_);
         consoleOut = buffer_;
@@ -59,29 +52,12 @@ class Win32Console : public testing::Test {
         _close(savedFd);
     }
 
-    CONSOLE_SCREEN_BUFFER_INFO info() const {
-        CONSOLE_SCREEN_BUFFER_INFO result{};
-        GetConsoleScreenBufferInfo(buffer_, &result);
-        return result;
-    }
-    std::pair<int, int> cursor() const {
-        return {info().dwCursorPosition.X, info().dwCursorPosition.Y};
-    }
-
-    // The bytes shown from (column, row) on, as code page 437 reads them.
-    std::string bytesAt(int column, int row, int count) const {
-        std::string text(count, '\0');
-        DWORD read = 0;
-        ReadConsoleOutputCharacterA(buffer_, text.data(), count, cell(column, row), &read);
-        text.resize(read);
-        return text;
-    }
-    std::wstring charactersAt(int column, int row, int count) const {
+    // The characters shown from (column, row) on, as the console holds them: in Unicode.
+    std::wstring textAt(int column, int row, int count) const {
         std::wstring text(count, L'\0');
         DWORD read = 0;
         ReadConsoleOutputCharacterW(buffer_, text.data(), count, cell(column, row), &read);
-        text.resize(read);
-        return text;
+        return text.substr(0, read);
     }
     WORD attributeAt(int column, int row) const {
         WORD attribute = 0;
@@ -89,15 +65,20 @@ class Win32Console : public testing::Test {
         ReadConsoleOutputAttribute(buffer_, &attribute, 1, cell(column, row), &read);
         return attribute;
     }
+    std::pair<int, int> cursor() const {
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        GetConsoleScreenBufferInfo(buffer_, &info);
+        return {info.dwCursorPosition.X, info.dwCursorPosition.Y};
+    }
     static COORD cell(int column, int row) {
         return COORD{static_cast<SHORT>(column), static_cast<SHORT>(row)};
     }
 
     HANDLE buffer_ = INVALID_HANDLE_VALUE;
-    int bufferFd_ = -1;
+    int fd_ = -1;
 };
 
-TEST_F(Win32Console, GlyphBytesShowAsCodePage437InTheirColours) {
+TEST_F(Win32Console, GlyphBytesShowAsCodePage437InEveryColour) {
     const std::string glyphs =
         "\xB0\xB1\xB2\xB9\xBA\xBB\xBC\xC8\xC9\xCA\xCB\xCC\xCD\xCE\xDB\xDD\xDE\xDF\xFE";
     draw([&] {
@@ -110,79 +91,59 @@ TEST_F(Win32Console, GlyphBytesShowAsCodePage437InTheirColours) {
             putGlyph(0xDB);
         }
     });
-    EXPECT_EQ(GetConsoleOutputCP(), 437u);
-    EXPECT_EQ(bytesAt(10, 3, 19), glyphs);
-    EXPECT_EQ(charactersAt(10, 3, 19), L"░▒▓╣║╗╝╚╔╩╦╠═╬█▌▐▀■");
+    EXPECT_EQ(textAt(10, 3, 19), L"░▒▓╣║╗╝╚╔╩╦╠═╬█▌▐▀■");
     EXPECT_EQ(attributeAt(28, 3), 9);
-    for (int attribute = 1; attribute <= 9; ++attribute) {
-        EXPECT_EQ(attributeAt(attribute, 5), attribute) << "colour " << attribute;
-    }
+    for (int attribute = 1; attribute <= 9; ++attribute)
+        EXPECT_EQ(attributeAt(attribute, 5), attribute);
 }
 
 // Text is buffered by the stream, positions and colours are not: each text must still land where
-// and in the colour set just before it.
-TEST_F(Win32Console, TextLandsAtThePositionAndInTheColourSetBeforeIt) {
+// and in the colour set just before it, over whatever stood there.
+TEST_F(Win32Console, TextAndNumbersLandWhereAndInTheColourSetBeforeThem) {
     draw([] {
         gotoXY(0, 8);
         putText("XXXXXXXX");
         gotoXY(69, 20);
         setColor(Colour::Red);
-        putText("ab");
-        setColor(Colour::Green);
-        putText("cd");
-        gotoXY(69, 20);
-        setColor(Colour::White);
-        putText("A");
-        gotoXY(5, 7);
-        putText("ef\ngh");
-    });
-    EXPECT_EQ(bytesAt(69, 20, 4), "Abcd");
-    EXPECT_EQ(attributeAt(69, 20), 7);
-    EXPECT_EQ(attributeAt(70, 20), 4);
-    EXPECT_EQ(attributeAt(71, 20), 2);
-    // A line break goes to column 0 of the next row and erases nothing there.
-    EXPECT_EQ(bytesAt(5, 7, 2), "ef");
-    EXPECT_EQ(bytesAt(0, 8, 8), "ghXXXXXX");
-    EXPECT_EQ(cursor(), std::make_pair(2, 8));
-}
-
-TEST_F(Win32Console, NumbersAreWrittenWithoutPaddingOverWhatStoodThere) {
-    draw([] {
-        gotoXY(69, 20);
         putText("Time: ");
         putNumber(1000);
         gotoXY(75, 20);
+        setColor(Colour::Green);
         putNumber(999);
         gotoXY(69, 26);
-        putNumber(-1);
-        gotoXY(0, 29);
         putNumber(-2147483647 - 1);
+        gotoXY(5, 7);
+        putText("ef\ngh");
     });
-    EXPECT_EQ(bytesAt(69, 20, 11), "Time: 9990 ");
-    EXPECT_EQ(bytesAt(69, 26, 3), "-1 ");
-    EXPECT_EQ(bytesAt(0, 29, 12), "-2147483648 ");
+    EXPECT_EQ(textAt(69, 20, 11), L"Time: 9990 ");
+    EXPECT_EQ(attributeAt(74, 20), 4);
+    EXPECT_EQ(attributeAt(75, 20), 2);
+    EXPECT_EQ(attributeAt(78, 20), 4);
+    EXPECT_EQ(textAt(69, 26, 12), L"-2147483648 ");
+    // A line break goes to column 0 of the next row and erases nothing there.
+    EXPECT_EQ(textAt(5, 7, 2), L"ef");
+    EXPECT_EQ(textAt(0, 8, 8), L"ghXXXXXX");
+    EXPECT_EQ(cursor(), std::make_pair(2, 8));
 }
 
 TEST_F(Win32Console, TypedTextLeavesNoBlockAndTakesTenMillisecondsALetter) {
-    using std::chrono::steady_clock;
-    steady_clock::time_point start;
-    steady_clock::duration took{};
+    std::chrono::steady_clock::duration took{};
     draw([&] {
         gotoXY(3, 4);
         setColor(Colour::Yellow);
         typeText("");
-        start = steady_clock::now();
+        const auto start = std::chrono::steady_clock::now();
         typeText("ab\nc");
-        took = steady_clock::now() - start;
+        took = std::chrono::steady_clock::now() - start;
     });
-    EXPECT_EQ(bytesAt(3, 4, 3), "ab ");
-    EXPECT_EQ(bytesAt(0, 5, 2), "c ");
+    EXPECT_EQ(textAt(3, 4, 3), L"ab ");
+    EXPECT_EQ(textAt(0, 5, 2), L"c ");
     EXPECT_EQ(attributeAt(4, 4), 6);
     EXPECT_EQ(cursor(), std::make_pair(1, 5));
     EXPECT_GE(took, std::chrono::milliseconds(40));
 }
 
-TEST_F(Win32Console, ClearingBlanksEverythingAndKeepsTheColour) {
+TEST_F(Win32Console, ClearingBlanksEverythingAndKeepsTheColourHidingKeepsTheCursorSize) {
     const CONSOLE_CURSOR_INFO big{50, TRUE};
     SetConsoleCursorInfo(buffer_, &big);
     draw([] {
@@ -193,21 +154,20 @@ TEST_F(Win32Console, ClearingBlanksEverythingAndKeepsTheColour) {
         putText("z");
         hideCursor();
     });
-    EXPECT_EQ(bytesAt(0, 0, 2), "z ");
+    EXPECT_EQ(textAt(0, 0, 2), L"z ");
     EXPECT_EQ(attributeAt(0, 0), 5);
-    EXPECT_EQ(bytesAt(50, 15, 4), "    ");
+    EXPECT_EQ(textAt(50, 15, 4), L"    ");
     EXPECT_EQ(cursor(), std::make_pair(1, 0));
     CONSOLE_CURSOR_INFO cursorInfo{};
     GetConsoleCursorInfo(buffer_, &cursorInfo);
     EXPECT_FALSE(cursorInfo.bVisible);
-    EXPECT_EQ(cursorInfo.dwSize, 50u) << "hiding the cursor keeps its size";
+    EXPECT_EQ(cursorInfo.dwSize, 50u);
 }
 
-// The console's code page is shared with the shell that started the game: a run shows code page
-// 437 and gives the old one back when it ends.
-TEST(Win32ConsoleCodePage, IsCodePage437WhileRunningAndRestoredAtExit) {
-    ASSERT_NE(GetConsoleOutputCP(), 0u) << "this process has no console";
-    ASSERT_TRUE(SetConsoleOutputCP(850));
+// The output code page belongs to the console, shared with the shell that started the game: the
+// game runs in code page 437 and gives the old one back when it ends.
+TEST(Win32ConsoleCodePage, Is437WhileTheGameRunsAndRestoredAtExit) {
+    ASSERT_TRUE(SetConsoleOutputCP(850)) << "this process has no console";
     wchar_t program[MAX_PATH];
     GetModuleFileNameW(nullptr, program, MAX_PATH);
     std::wstring commandLine = L"\"" + std::wstring(program) + L"\" --exit-with-output-code-page";
@@ -217,20 +177,14 @@ TEST(Win32ConsoleCodePage, IsCodePage437WhileRunningAndRestoredAtExit) {
     ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process));
     WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD codePageWhileRunning = 0;
-    GetExitCodeProcess(process.hProcess, &codePageWhileRunning);
+    DWORD whileRunning = 0;
+    GetExitCodeProcess(process.hProcess, &whileRunning);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    const UINT codePageAfter = GetConsoleOutputCP();
+    const UINT after = GetConsoleOutputCP();
     SetConsoleOutputCP(437);
-    EXPECT_EQ(codePageWhileRunning, 437u);
-    EXPECT_EQ(codePageAfter, 850u);
-}
-
-TEST(Win32Services, FileNamesBecomeWidePathsWithBackslashes) {
-    EXPECT_EQ(windowsPath("res/Glyph.wav"), L"res\\Glyph.wav");
-    EXPECT_EQ(windowsPath("Assistance.txt"), L"Assistance.txt");
-    EXPECT_EQ(windowsPath(""), L"");
+    EXPECT_EQ(whileRunning, 437u);
+    EXPECT_EQ(after, 850u);
 }
 
 }  // namespace
