@@ -25,5 +25,5 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # server up between them.
 find_program(GLYPH_WINE NAMES wine wine64 PATHS /usr/lib/wine)
 if(GLYPH_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${GLYPH_WINE})
 endif()

@@ -1,12 +1,14 @@
 #!/bin/sh
-# Runs a Windows program of the cross build under wine (the tests' emulator).
+# Runs a Windows program of the cross build under wine: wine-run.sh WINE PROGRAM [ARGUMENTS...]
 #
 # The first program of a session starts a wine server and its services, about two seconds, and
 # the services keep the program's output pipes open: a test runner would then wait for them, and
-# start them anew for every test. So a persistent server is started here when none runs, and its
-# services are brought up by a program of their own with no pipes to hold.
+# start them anew for every test. So a server that stays up for ten idle seconds is started here
+# when none runs, and its services are brought up by a program of their own with no pipes to hold.
+wine="$1"
+shift
 export WINEDEBUG="${WINEDEBUG:--all}"
 if wineserver -p10 </dev/null >/dev/null 2>&1; then
-    wine cmd.exe /c exit </dev/null >/dev/null 2>&1
+    "$wine" cmd.exe /c exit </dev/null >/dev/null 2>&1
 fi
-exec wine "$@"
+exec "$wine" "$@"
