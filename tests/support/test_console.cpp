@@ -10,7 +10,6 @@ namespace {
 
 struct KeyState {
     bool held = false;
-    bool tapped = false;
     std::deque<bool> scripted;
     int queries = 0;
 };
@@ -64,9 +63,7 @@ bool keyPressed(Key key) {
         state.scripted.pop_front();
         return answer;
     }
-    const bool pressed = state.held || state.tapped;
-    state.tapped = false;
-    return pressed;
+    return state.held;
 }
 
 void playBackgroundSound(const char* path) { serviceCalls.push_back(std::string("play ") + path); }
@@ -83,7 +80,6 @@ bool cursorHidden() { return console.cursorHidden; }
 int clearCount() { return console.clears; }
 
 void hold(Key key) { stateOf(key).held = true; }
-void release(Key key) { stateOf(key).held = false; }
 
 void releaseAll() {
     for (KeyState& state : console.keys) state.held = false;
@@ -93,8 +89,6 @@ void holdOnly(std::initializer_list<Key> keys) {
     releaseAll();
     for (const Key key : keys) hold(key);
 }
-
-void tap(Key key) { stateOf(key).tapped = true; }
 
 void script(Key key, std::vector<bool> answers) {
     stateOf(key).scripted.assign(answers.begin(), answers.end());

@@ -24,13 +24,11 @@ long long clockMs();
 bool cursorHidden();
 int clearCount();
 
-// Keys. A held key reads as pressed on every query until released; a tapped key reads as pressed
-// on the next query of that key only. Scripted answers, when given, are used first, one per query.
+// Keys. A held key reads as pressed on every query until released. Scripted answers, when given,
+// are used first, one per query.
 void hold(Key key);
-void release(Key key);
 void releaseAll();
 void holdOnly(std::initializer_list<Key> keys);
-void tap(Key key);
 void script(Key key, std::vector<bool> answers);
 int queryCount(Key key);
 
