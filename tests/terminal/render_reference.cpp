@@ -1,8 +1,6 @@
-// Prints what the renderer draws for the initial level, as the test console records it, so the
-// terminal tests can compare a real terminal's picture with it cell by cell.
-//
-// One line per row, one word per cell: the grid code, the glyph byte and the attribute, as
-// three hexadecimal numbers joined by ':'.
+// Prints what the renderer draws for the initial level on the test console, for the tmux tests
+// to compare with a real terminal: one line per row, one word "glyph:attribute" per cell, both
+// hexadecimal.
 
 #include <cstdio>
 
@@ -16,9 +14,7 @@ int main() {
     for (int row = 0; row < kMazeRows; ++row) {
         for (int column = 0; column < kMazeColumns; ++column) {
             const ScreenCell& cell = testconsole::cell(column, row);
-            std::printf("%s%02x:%02x:%x", column == 0 ? "" : " ",
-                        static_cast<unsigned char>(mazeGrid[row][column]), cell.glyph,
-                        static_cast<unsigned>(cell.attr));
+            std::printf("%02x:%x ", cell.glyph, static_cast<unsigned>(cell.attr));
         }
         std::printf("\n");
     }
