@@ -1,12 +1,12 @@
 #include "front/main_menu.h"
 
-#include <array>
 #include <cstdlib>
 #include <iterator>
 
 #include "console/console_primitives.h"
 #include "console/services.h"
 #include "front/startup.h"
+#include "maze/glyph_table.h"
 
 namespace {
 
@@ -47,27 +47,15 @@ constexpr char kMenuPicture[kConsoleRows][kConsoleColumns + 1] = {
 };
 // clang-format on
 
-struct MenuGlyph {
-    char code;
-    unsigned char glyph;
-    Colour attr;
-};
-
 // The menu's own meaning of the picture codes; the same letters mean other things in the maze.
-constexpr MenuGlyph kMenuGlyphTable[] = {
-    {'1', 0xCD, Colour::White},     {'2', 0xBA, Colour::White},     {'3', 0xC9, Colour::White},
-    {'4', 0xBB, Colour::White},     {'5', 0xBC, Colour::White},     {'6', 0xC8, Colour::White},
-    {'B', 0xB2, Colour::LightBlue}, {'C', 0xB1, Colour::LightBlue}, {'D', 0xB0, Colour::LightBlue},
-    {'J', 0xDB, Colour::White},     {'L', 0xB0, Colour::White},
+constexpr GlyphTable kMenuGlyphs = {
+    {'1', {0xCD, Colour::White}},     {'2', {0xBA, Colour::White}},
+    {'3', {0xC9, Colour::White}},     {'4', {0xBB, Colour::White}},
+    {'5', {0xBC, Colour::White}},     {'6', {0xC8, Colour::White}},
+    {'B', {0xB2, Colour::LightBlue}}, {'C', {0xB1, Colour::LightBlue}},
+    {'D', {0xB0, Colour::LightBlue}}, {'J', {0xDB, Colour::White}},
+    {'L', {0xB0, Colour::White}},
 };
-
-// The table indexed by code; a code without an entry (the space among them) draws nothing.
-constexpr auto kGlyphByCode = [] {
-    std::array<const MenuGlyph*, 256> glyphs{};
-    for (const MenuGlyph& entry : kMenuGlyphTable)
-        glyphs[static_cast<unsigned char>(entry.code)] = &entry;
-    return glyphs;
-}();
 
 struct MenuText {
     int column;
@@ -91,19 +79,6 @@ void writeText(const MenuText& text, Colour attr) {
     setColor(attr);
     gotoXY(text.column, text.row);
     putText(text.text);
-}
-
-void drawPicture() {
-    for (int row = 0; row < kConsoleRows; ++row) {
-        for (int column = 0; column < kConsoleColumns; ++column) {
-            gotoXY(column, row);
-            const auto code = static_cast<unsigned char>(kMenuPicture[row][column]);
-            if (const MenuGlyph* entry = kGlyphByCode[code]) {
-                setColor(entry->attr);
-                putGlyph(entry->glyph);
-            }
-        }
-    }
 }
 
 // A green double frame over the selected box. Its rows are joined by line breaks, which move to
@@ -138,7 +113,7 @@ MenuOutcome menuPass(int& selection) {
     for (int item = 0; item < static_cast<int>(std::size(kItems)); ++item)
         writeText(kItems[item], item == selection ? Colour::Green : Colour::White);
     writeText(kFooter, Colour::White);
-    drawPicture();
+    drawPicture(kMenuPicture, kConsoleColumns, kMenuGlyphs);
 
     if (keyPressed(Key::Up) && selection > kStartGameItem) --selection;
     if (keyPressed(Key::Down) && selection < kExitItem) ++selection;

@@ -1,18 +1,11 @@
 #include "maze/maze_renderer.h"
 
-#include <array>
-
 #include "maze/maze_grid.h"
 
 namespace {
 
-struct GlyphEntry {
-    char code;
-    GlyphLook look;
-};
-
 // clang-format off
-constexpr GlyphEntry kGlyphTable[] = {
+constexpr GlyphTable kGlyphTable = {
     {'.', {'.',  Colour::White}},
     // Blue walls.
     {'0', {0xB9, Colour::Blue}}, {'1', {0xCD, Colour::Blue}}, {'2', {0xBA, Colour::Blue}},
@@ -40,31 +33,15 @@ constexpr GlyphEntry kGlyphTable[] = {
 };
 // clang-format on
 
-// The table indexed by code, built at compile time so a lookup is one load.
-constexpr auto kLookByCode = [] {
-    std::array<std::optional<GlyphLook>, 128> looks{};
-    for (const GlyphEntry& entry : kGlyphTable) looks[static_cast<unsigned char>(entry.code)] = entry.look;
-    return looks;
-}();
-
 }  // namespace
 
 std::optional<GlyphLook> mazeGlyph(char code) {
-    const auto index = static_cast<unsigned char>(code);
-    return index < kLookByCode.size() ? kLookByCode[index] : std::nullopt;
+    return kGlyphTable.find(code);
 }
 
 void renderMaze() {
     clearScreen();
-    for (int row = 0; row < kMazeRows; ++row) {
-        for (int column = 0; column < kMazeColumns; ++column) {
-            gotoXY(column, row);
-            if (const auto look = mazeGlyph(mazeGrid[row][column])) {
-                setColor(look->attr);
-                putGlyph(look->glyph);
-            }
-        }
-    }
+    drawPicture(&mazeGrid[0][0], kMazeRows, kMazeColumns, kMazeColumns, kGlyphTable);
 }
 
 void dumpMaze() {

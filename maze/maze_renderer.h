@@ -3,13 +3,7 @@
 
 #include <optional>
 
-#include "console/console_primitives.h"
-
-// How the renderer draws one cell code: a code page 437 glyph in a console attribute.
-struct GlyphLook {
-    unsigned char glyph;
-    Colour attr;
-};
+#include "maze/glyph_table.h"
 
 // The look of a cell code, or nothing for codes that the renderer leaves blank (floor, gates,
 // walkers, projectiles, the zero byte).

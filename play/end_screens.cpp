@@ -1,15 +1,16 @@
 #include "play/end_screens.h"
 
-#include <array>
-#include <optional>
-
 #include "console/console_primitives.h"
 #include "console/services.h"
+#include "maze/glyph_table.h"
 
 namespace {
 
 // The end pictures: YOU WIN with a smiling face and the five statistics boxes, or GAME OVER with
-// a sad face. Each row is a string of picture codes; the bytes after it are zero and draw nothing.
+// a sad face. Each row is a string of picture codes; the bytes after it are zero and draw nothing,
+// but the drawing still visits them: the win picture's full 100 columns, the loss picture's 65.
+constexpr int kLossColumns = 65;
+
 // clang-format off
 constexpr char kWinPicture[30][100] = {
     "      JL  JL  JJJL  JL  JL            JL  JL JJJL JL  JL           31111111111111111111111114",
@@ -44,7 +45,7 @@ constexpr char kWinPicture[30][100] = {
     "                                                                                             ",
 };
 
-constexpr char kLossPicture[29][65] = {
+constexpr char kLossPicture[29][kLossColumns] = {
     "                                                                ",
     "   JJJL   JJJL  JL  JL JJJJL       JJJL  JL  JL JJJJL JJJL      ",
     "  JL     JL  JL JJLJJL JL         JL  JL JL  JL JL    JL JL     ",
@@ -77,37 +78,13 @@ constexpr char kLossPicture[29][65] = {
 };
 // clang-format on
 
-struct EndLook {
-    char code;
-    unsigned char glyph;
-    Colour attr;
-};
-
 // The end pictures' own glyph table: White box pieces, Light Blue shades.
-constexpr EndLook kEndGlyphs[] = {
-    {'1', 0xCD, Colour::White},     {'2', 0xBA, Colour::White},     {'3', 0xC9, Colour::White},
-    {'4', 0xBB, Colour::White},     {'5', 0xBC, Colour::White},     {'6', 0xC8, Colour::White},
-    {'J', 0xB1, Colour::LightBlue}, {'L', 0xB0, Colour::LightBlue},
+constexpr GlyphTable kEndGlyphs = {
+    {'1', {0xCD, Colour::White}},     {'2', {0xBA, Colour::White}},
+    {'3', {0xC9, Colour::White}},     {'4', {0xBB, Colour::White}},
+    {'5', {0xBC, Colour::White}},     {'6', {0xC8, Colour::White}},
+    {'J', {0xB1, Colour::LightBlue}}, {'L', {0xB0, Colour::LightBlue}},
 };
-
-std::optional<EndLook> endGlyph(char code) {
-    for (const EndLook& look : kEndGlyphs)
-        if (look.code == code) return look;
-    return std::nullopt;
-}
-
-template <std::size_t Rows, std::size_t Columns>
-void drawPicture(const char (&picture)[Rows][Columns]) {
-    for (int row = 0; row < static_cast<int>(Rows); ++row) {
-        for (int column = 0; column < static_cast<int>(Columns); ++column) {
-            gotoXY(column, row);
-            if (const auto look = endGlyph(picture[row][column])) {
-                setColor(look->attr);
-                putGlyph(look->glyph);
-            }
-        }
-    }
-}
 
 struct StatisticsLine {
     int column, row;
@@ -135,9 +112,9 @@ void drawEndScreenPass(const GameState& game, std::int32_t totalScore) {
             putText(kStatistics[i].text);
             if (i > 0) putNumber(values[i - 1]);
         }
-        drawPicture(kWinPicture);
+        drawPicture(kWinPicture, kConsoleColumns, kEndGlyphs);
     } else {
-        drawPicture(kLossPicture);
+        drawPicture(kLossPicture, kLossColumns, kEndGlyphs);
     }
 }
 
