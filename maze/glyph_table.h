@@ -22,7 +22,7 @@ struct GlyphEntry {
 
 // A code-to-look table, built at compile time and looked up by code in one step.
 class GlyphTable {
-  public:
+public:
     constexpr GlyphTable(std::initializer_list<GlyphEntry> entries) {
         for (const GlyphEntry& entry : entries) {
             const auto index = static_cast<unsigned char>(entry.code);
@@ -38,7 +38,7 @@ class GlyphTable {
         return looks_[index];
     }
 
-  private:
+private:
     std::array<GlyphLook, 256> looks_{};
     std::array<bool, 256> present_{};
 };

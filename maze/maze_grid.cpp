@@ -45,7 +45,9 @@ constexpr char kLevel[kMazeRows][kMazeColumns] = {
 
 char mazeGrid[kMazeRows][kMazeColumns] = {};
 
-void resetMazeGrid() { std::memcpy(mazeGrid, kLevel, sizeof mazeGrid); }
+void resetMazeGrid() {
+    std::memcpy(mazeGrid, kLevel, sizeof mazeGrid);
+}
 
 namespace {
 // Loads the level before the program's main flow starts.

@@ -5,7 +5,8 @@
 
 #include "play/game_state.h"
 
-// The score the win screen shows: what is left of the clock counts ten a tick, every step costs one.
+// The score the win screen shows: what is left of the clock counts ten a tick, every step costs
+// one.
 std::int32_t computeTotalScore(const GameState& game);
 
 // Clears the console and stops the sound for good, then draws the end screen for the outcome in

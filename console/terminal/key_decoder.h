@@ -40,7 +40,7 @@ struct InputEvent {
 };
 
 class KeyDecoder {
-  public:
+public:
     // How long an unfinished escape sequence may wait for its next byte.
     static constexpr long long kSequenceTimeoutMs = 60;
     // How long a bracketed paste may go quiet before it is taken as ended without its end mark.
@@ -57,7 +57,7 @@ class KeyDecoder {
     // True while a sequence has been started but not finished.
     bool midSequence() const { return state_ != State::Ground; }
 
-  private:
+private:
     enum class State : std::uint8_t {
         Ground,
         Escape,        // after ESC

@@ -17,7 +17,7 @@
 #include "console/terminal/key_decoder.h"
 
 class KeyState {
-  public:
+public:
     // How long a press stays down for later queries where releases are not reported.
     static constexpr long long kDownWindowMs = 8;
     // A key reported down that sends no event (press, repeat, release) for this long is taken
@@ -35,7 +35,7 @@ class KeyState {
     // No key pressed and none down (after the terminal was handed to another program).
     void clear();
 
-  private:
+private:
     struct Facts {
         bool pressedSinceQuery = false;
         bool down = false;           // exact, where releases are reported

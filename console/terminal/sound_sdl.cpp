@@ -52,7 +52,7 @@ void silenceAlsa() {
 // Points stderr at /dev/null while it lives. Opening a device or a file goes through libraries
 // that we have no handler for (sound servers, decoders), and any of them may print.
 class QuietStderr {
-  public:
+public:
     QuietStderr() {
         std::fflush(stderr);
         saved_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
@@ -69,7 +69,7 @@ class QuietStderr {
     QuietStderr(const QuietStderr&) = delete;
     QuietStderr& operator=(const QuietStderr&) = delete;
 
-  private:
+private:
     int saved_ = -1;
 };
 
