@@ -19,7 +19,7 @@ namespace {
 // consoleOut at it while the primitives run, and back afterwards, so the test framework's own
 // output never lands in it; the checks then read the buffer back.
 class Win32Console : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};  // for cmd's "cls"
         buffer_ = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE,
