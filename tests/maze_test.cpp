@@ -34,11 +34,10 @@ TEST(Console, NumbersLeaveStaleDigitsAndTypedWordsTheirColourButNoBlock) {
 TEST(Maze, ResetLevelHoldsItsDotsWalkersBlanksAndRowEnds) {
     mazeGrid[1][14] = Cell::Floor;  // what a game changed is put back
     resetMazeGrid();
-    const std::string level(&mazeGrid[0][0], sizeof mazeGrid);
-    EXPECT_EQ(std::ranges::count(level, '.'), 249);
-    EXPECT_EQ(std::ranges::count_if(level, [](char c) { return std::strchr("mabrc", c) && c; }),
-              16);
-    EXPECT_EQ(level.find_first_of("OHh"), std::string::npos);
+    const std::string grid(&mazeGrid[0][0], sizeof mazeGrid);
+    EXPECT_EQ(std::ranges::count(grid, '.'), 249);
+    EXPECT_EQ(std::ranges::count_if(grid, [](char c) { return c && std::strchr("mabrc", c); }), 16);
+    EXPECT_EQ(grid.find_first_of("OHh"), std::string::npos);
     // The seven switches, the start and the legend square.
     const std::pair<int, int> blanks[] = {{25, 17}, {4, 17},  {2, 6}, {17, 21}, {31, 13},
                                           {40, 13}, {36, 13}, {4, 2}, {79, 8}};
@@ -51,6 +50,7 @@ TEST(Maze, RendererDrawsEveryCellByTheGlyphTable) {
     resetMazeGrid();
     testconsole::reset();
     mazeGrid[1][14] = Cell::Floor;  // an eaten dot
+    gotoXY(4, 2);                   // on the start square, which the level leaves blank
     putText("stale");
     renderMaze();
     for (int r = 0; r < kMazeRows; ++r)
