@@ -25,23 +25,35 @@ struct TestConsole {
 TestConsole console;
 std::vector<std::string> serviceCalls;
 
-KeyState& stateOf(Key key) { return console.keys[static_cast<unsigned char>(key)]; }
+KeyState& stateOf(Key key) {
+    return console.keys[static_cast<unsigned char>(key)];
+}
 
 }  // namespace
 
 ConsoleHandle consoleOut = &console;
 
-void gotoXY(int column, int row) { console.screen.moveTo(column, row); }
-void setColor(Colour attribute) { console.screen.setAttr(attribute); }
+void gotoXY(int column, int row) {
+    console.screen.moveTo(column, row);
+}
+void setColor(Colour attribute) {
+    console.screen.setAttr(attribute);
+}
 
 void clearScreen() {
     console.screen.clear();
     ++console.clears;
 }
 
-void putGlyph(unsigned char code) { console.screen.write(code); }
-void putText(const char* text) { console.screen.write(text); }
-void putNumber(std::int32_t value) { console.screen.write(std::to_string(value)); }
+void putGlyph(unsigned char code) {
+    console.screen.write(code);
+}
+void putText(const char* text) {
+    console.screen.write(text);
+}
+void putNumber(std::int32_t value) {
+    console.screen.write(std::to_string(value));
+}
 
 void typeText(const char* text) {
     for (const char* c = text; *c != '\0'; ++c) {
@@ -52,8 +64,12 @@ void typeText(const char* text) {
     }
 }
 
-void hideCursor() { console.cursorHidden = true; }
-void pauseMs(int ms) { console.clockMs += ms; }
+void hideCursor() {
+    console.cursorHidden = true;
+}
+void pauseMs(int ms) {
+    console.clockMs += ms;
+}
 
 bool keyPressed(Key key) {
     KeyState& state = stateOf(key);
@@ -66,20 +82,40 @@ bool keyPressed(Key key) {
     return state.held;
 }
 
-void playBackgroundSound(const char* path) { serviceCalls.push_back(std::string("play ") + path); }
-void stopSound() { serviceCalls.emplace_back("stop"); }
-void showHelpFile(const char* fileName) { serviceCalls.push_back(std::string("help ") + fileName); }
+void playBackgroundSound(const char* path) {
+    serviceCalls.push_back(std::string("play ") + path);
+}
+void stopSound() {
+    serviceCalls.emplace_back("stop");
+}
+void showHelpFile(const char* fileName) {
+    serviceCalls.push_back(std::string("help ") + fileName);
+}
 
 namespace testconsole {
 
-void reset() { console = TestConsole{}; }
-const ScreenModel& screen() { return console.screen; }
-const ScreenCell& cell(int column, int row) { return console.screen.at(column, row); }
-long long clockMs() { return console.clockMs; }
-bool cursorHidden() { return console.cursorHidden; }
-int clearCount() { return console.clears; }
+void reset() {
+    console = TestConsole{};
+}
+const ScreenModel& screen() {
+    return console.screen;
+}
+const ScreenCell& cell(int column, int row) {
+    return console.screen.at(column, row);
+}
+long long clockMs() {
+    return console.clockMs;
+}
+bool cursorHidden() {
+    return console.cursorHidden;
+}
+int clearCount() {
+    return console.clears;
+}
 
-void hold(Key key) { stateOf(key).held = true; }
+void hold(Key key) {
+    stateOf(key).held = true;
+}
 
 void releaseAll() {
     for (KeyState& state : console.keys) state.held = false;
@@ -94,11 +130,17 @@ void script(Key key, std::vector<bool> answers) {
     stateOf(key).scripted.assign(answers.begin(), answers.end());
 }
 
-int queryCount(Key key) { return stateOf(key).queries; }
+int queryCount(Key key) {
+    return stateOf(key).queries;
+}
 
 }  // namespace testconsole
 
 namespace testservices {
-void reset() { serviceCalls.clear(); }
-const std::vector<std::string>& calls() { return serviceCalls; }
+void reset() {
+    serviceCalls.clear();
+}
+const std::vector<std::string>& calls() {
+    return serviceCalls;
+}
 }  // namespace testservices
