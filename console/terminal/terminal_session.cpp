@@ -372,31 +372,34 @@ bool sixteenColours() {
     return session.sixteenColours;
 }
 
-void leave() {
+namespace {
+
+// Gives the terminal up: the keyboard flags popped, curses left, stderr back. A program that
+// borrows the terminal gets it in the game's modes, remembered for the way back; on leaving for
+// good the modes the terminal came with are put back. No handler may run halfway through: it
+// would find the terminal half restored.
+void releaseTerminal(bool comingBack) {
     if (!safe.active) return;
-    // No handler may run halfway through: they would find the terminal half restored.
     sigset_t all, previous;
     sigfillset(&all);
     sigprocmask(SIG_BLOCK, &all, &previous);
     safe.active = 0;
     if (session.keyboardPushed) writeString(kKeyboardPop);
+    if (comingBack) def_prog_mode();
     endwin();
-    if (safe.haveOriginal) tcsetattr(kOut, TCSANOW, &safe.original);
-    putStderrBack();
+    if (!comingBack && safe.haveOriginal) tcsetattr(kOut, TCSANOW, &safe.original);
+    putStderrBack();  // a borrowing program's messages are for the player
     sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
+}  // namespace
+
+void leave() {
+    releaseTerminal(false);
+}
+
 void handOver() {
-    if (!safe.active) return;
-    sigset_t all, previous;
-    sigfillset(&all);
-    sigprocmask(SIG_BLOCK, &all, &previous);
-    safe.active = 0;
-    if (session.keyboardPushed) writeString(kKeyboardPop);
-    def_prog_mode();
-    endwin();
-    putStderrBack();  // the other program's messages are for the player
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    releaseTerminal(true);
 }
 
 void takeBack() {
