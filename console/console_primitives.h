@@ -71,5 +71,9 @@ void hideCursor();
 // Suspends the program for the given number of milliseconds.
 void pauseMs(int ms);
 
+// Milliseconds on a monotonic clock, from an arbitrary start. Screens that pace themselves by
+// time rather than by loop passes read it; the test console's clock is virtual.
+long long monotonicMs();
+
 // True when the key is down now or has been pressed since the previous query of that key.
 bool keyPressed(Key key);

@@ -28,7 +28,7 @@
 
 #include "console/console_primitives.h"
 #include "console/screen_model.h"
-#include "console/terminal/cp437.h"
+#include "console/cp437.h"
 #include "console/terminal/curses.h"
 #include "console/terminal/presenter.h"
 #include "console/terminal/terminal_session.h"
@@ -392,6 +392,10 @@ void pauseMs(int ms) {
     ensureStarted();
     present();
     if (ms > 0) waitUntil(nowUs() + static_cast<long long>(ms) * 1000);
+}
+
+long long monotonicMs() {
+    return terminal::nowMs();
 }
 
 bool keyPressed(Key key) {

@@ -114,6 +114,11 @@ void pauseMs(int ms) {
     if (ms > 0) Sleep(static_cast<DWORD>(ms));
 }
 
+long long monotonicMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 // The key state's top bit says the key is down, its low bit that it was pressed since the last
 // query; either counts.
 bool keyPressed(Key key) {

@@ -71,6 +71,10 @@ void pauseMs(int ms) {
     console.clockMs += ms;
 }
 
+long long monotonicMs() {
+    return console.clockMs;
+}
+
 bool keyPressed(Key key) {
     KeyState& state = stateOf(key);
     ++state.queries;

@@ -1,4 +1,4 @@
-#include "console/terminal/cp437.h"
+#include "console/cp437.h"
 
 #include <array>
 
