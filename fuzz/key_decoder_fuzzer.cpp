@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "console/terminal/key_decoder.h"
-#include "console/terminal/key_state.h"
+#include "console/key_state.h"
 
 namespace {
 

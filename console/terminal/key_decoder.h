@@ -19,8 +19,7 @@
 #include <vector>
 
 #include "console/console_primitives.h"
-
-enum class KeyAction : std::uint8_t { Press, Repeat, Release };
+#include "console/key_state.h"
 
 struct InputEvent {
     enum class Kind : std::uint8_t {

@@ -3,7 +3,7 @@
 // backend.
 #pragma once
 
-#include "console/terminal/key_state.h"
+#include "console/key_state.h"
 
 namespace terminal {
 

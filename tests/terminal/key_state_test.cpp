@@ -1,4 +1,4 @@
-#include "console/terminal/key_state.h"
+#include "console/key_state.h"
 
 #include <gtest/gtest.h>
 

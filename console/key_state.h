@@ -12,9 +12,12 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "console/console_primitives.h"
-#include "console/terminal/key_decoder.h"
+
+// What a keyboard reports of one key.
+enum class KeyAction : std::uint8_t { Press, Repeat, Release };
 
 class KeyState {
 public:

@@ -1,4 +1,4 @@
-#include "console/terminal/key_state.h"
+#include "console/key_state.h"
 
 void KeyState::setReleasesReported(bool arrows, bool enter) {
     arrowReleases_ = arrows;
