@@ -4,10 +4,17 @@
 // (SDL2_mixer, $VISUAL/$EDITOR), the Windows services (PlaySoundW, notepad) or the test recorder.
 #pragma once
 
+#include <string>
+
 // Starts the sound file playing in the background, unless a sound of ours is still playing, in
 // which case nothing happens. Called on every tick, so it must be cheap when the sound plays.
 // A missing file or audio device leaves the game silent, without any message.
 void playBackgroundSound(const char* path);
+
+// Where a data file that the game names relative to its working directory ("res/Glyph.wav") is
+// found: there when it exists, else beside the program or in the folder the game's data was
+// installed to. The name as given when it is nowhere. playBackgroundSound looks its file up so.
+std::string dataFilePath(const char* path);
 
 // Stops all sound of the program.
 void stopSound();

@@ -109,7 +109,7 @@ Mix_Music* musicFor(const char* path) {
     state.musicTried = true;
     state.musicPath = path;
     QuietStderr quiet;
-    state.music = Mix_LoadMUS(path);
+    state.music = Mix_LoadMUS(dataFilePath(path).c_str());
     return state.music;
 }
 

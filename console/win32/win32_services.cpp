@@ -3,28 +3,12 @@
 // After windows.h, which it builds on.
 #include <mmsystem.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "console/services.h"
-
-namespace {
-
-// The game names its files with forward slashes ("res/Glyph.wav"); the wide-character calls get
-// backslashes ("res\\Glyph.wav"), the name read in the program's ANSI code page.
-std::wstring windowsPath(const char* path) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
-    if (length <= 1) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), length);
-    wide.pop_back();  // the terminating zero that the count included
-    std::replace(wide.begin(), wide.end(), L'/', L'\\');
-    return wide;
-}
-
-}  // namespace
+#include "console/win32/win32_data_files.h"
 
 // SND_NOSTOP makes the call do nothing while our sound still plays, so calling it on every tick
 // restarts the tune within a tick of its end and never cuts it short.
@@ -32,7 +16,7 @@ constexpr DWORD kBackgroundSoundFlags = SND_FILENAME | SND_NOSTOP | SND_ASYNC;
 static_assert(kBackgroundSoundFlags == 0x20011);
 
 void playBackgroundSound(const char* path) {
-    PlaySoundW(windowsPath(path).c_str(), nullptr, kBackgroundSoundFlags);
+    PlaySoundW(dataFileLocation(path).c_str(), nullptr, kBackgroundSoundFlags);
 }
 
 void stopSound() {

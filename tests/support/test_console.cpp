@@ -92,6 +92,10 @@ void playBackgroundSound(const char* path) {
 void stopSound() {
     serviceCalls.emplace_back("stop");
 }
+// Headless, nothing is looked for: a name stays as the game gave it.
+std::string dataFilePath(const char* path) {
+    return path;
+}
 void showHelpFile(const char* fileName) {
     serviceCalls.push_back(std::string("help ") + fileName);
 }
