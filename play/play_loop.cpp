@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr const char* kBackgroundSound = "res/Glyph.wav";
 constexpr int kTickPauseMs = 100;
 
 // The clock stops one tick past zero; the count of ticks played stops one past 5000.

@@ -3,6 +3,10 @@
 
 #include "play/game_state.h"
 
+// The background tune, relative to the folder the game runs in; the sound service also looks for
+// it beside the program and where the game was installed.
+inline constexpr const char* kBackgroundSound = "res/Glyph.wav";
+
 // How a tick ended: the game goes on, or the player was caught or reached the finish.
 enum class TickOutcome { Continue, Caught, Won };
 
