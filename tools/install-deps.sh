@@ -2,12 +2,14 @@
 # Installs the Debian packages that a group of tasks needs, only those that are missing.
 #   tools/install-deps.sh play     build and run the game
 #   tools/install-deps.sh test     also build and run the test suite and benchmarks
-#   tools/install-deps.sh ci       also fuzz with clang and cross-build for Windows under wine
+#   tools/install-deps.sh ci       also fuzz with clang, cross-build for Windows under wine, and
+#                                  build, lint and install the Debian package
 set -euo pipefail
 
 play=(g++ cmake make pkg-config libncurses-dev libsdl2-mixer-dev)
 test=("${play[@]}" libgtest-dev libgmock-dev googletest libbenchmark-dev tmux python3 locales)
 ci=("${test[@]}" clang libclang-rt-14-dev mingw-w64 wine wine64)
+ci+=(dpkg-dev file lintian desktop-file-utils)  # cpack's .deb and the checks of it
 
 case "${1:-play}" in
     play) wanted=("${play[@]}") ;;
