@@ -1,11 +1,9 @@
-// Where the data files are found: the working directory first, then beside the program, then the
-// installed data folder, from the program's folder and as configured. Real files in a scratch
-// folder; the working directory is moved into it for each case.
+// Where the data files are found, on real files in a scratch folder that is also the working
+// directory of each case. The installed program is run from elsewhere by tests/package.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <ostream>
 #include <random>
 #include <string>
 
@@ -15,36 +13,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Places a tune may be, in the order they are looked at.
-enum Place : unsigned { Here = 1, Beside = 2, FromProgram = 4, Configured = 8 };
-
-struct Case {
-    const char* name;
-    unsigned present;   // places that hold the file
-    const char* found;  // relative to the scratch folder; "asked" for the name as given
-};
-
-void PrintTo(const Case& c, std::ostream* out) {
-    *out << c.name;
-}
-
-// A scratch folder of its own, as builds and test runs may share the machine.
-fs::path scratchFolder() {
-    std::random_device random;
-    return fs::temp_directory_path() /
-           ("glyph-data-" + std::to_string(random()) + std::to_string(random()));
-}
-
 struct DataFilesTest : ::testing::Test {
-    fs::path root = scratchFolder();
+    // A folder of its own: builds and test runs may share the machine.
+    fs::path root =
+        fs::temp_directory_path() / ("glyph-data-" + std::to_string(std::random_device()()) + "-" +
+                                     std::to_string(std::random_device()()));
     fs::path previous = fs::current_path();
-    // An installed tree moved away from where it was configured to go, and a player's folder.
+    // An installed tree moved away from where it was configured to go, and the player's folder.
     DataFolders folders{root / "tree/games", "../share/games/glyph", root / "configured/glyph"};
 
     DataFilesTest() {
-        fs::remove_all(root);
         for (const char* dir :
-             {"player/res", "tree/games/res", "tree/share/games/glyph", "configured/glyph"})
+             {"player/res", "tree/games/res", "tree/share/games/glyph", "configured/glyph/sounds"})
             fs::create_directories(root / dir);
         fs::current_path(root / "player");
     }
@@ -55,51 +35,35 @@ struct DataFilesTest : ::testing::Test {
     void put(const fs::path& file) { std::ofstream(root / file) << "RIFF"; }
 };
 
-struct DataFilesOrder : DataFilesTest, ::testing::WithParamInterface<Case> {};
-
-TEST_P(DataFilesOrder, FirstPlaceThatHoldsTheFileWins) {
-    const Case& c = GetParam();
-    if (c.present & Here) put("player/res/tune.wav");
-    if (c.present & Beside) put("tree/games/res/tune.wav");
-    if (c.present & FromProgram) put("tree/share/games/glyph/tune.wav");
-    if (c.present & Configured) put("configured/glyph/tune.wav");
-
-    const fs::path expected = std::string(c.found) == "asked"
-                                  ? fs::path("res/tune.wav").make_preferred()
-                                  : (root / c.found).make_preferred();
-    EXPECT_EQ(locateDataFile("res/tune.wav", folders), expected);
+// Compared element by element, so that a backslash on Windows matches.
+TEST_F(DataFilesTest, WorkingDirectoryThenBesideTheProgramThenTheInstalledFolder) {
+    const fs::path places[] = {"player/res/tune.wav", "tree/games/res/tune.wav",
+                               "tree/share/games/glyph/tune.wav", "configured/glyph/tune.wav"};
+    for (const fs::path& place : places) put(place);
+    // Taken away one by one, each place leaves the next one to be found.
+    for (const fs::path& place : places) {
+        const fs::path found = place == places[0] ? fs::path("res/tune.wav") : root / place;
+        EXPECT_EQ(locateDataFile("res/tune.wav", folders), found) << place;
+        fs::remove(root / place);
+    }
+    EXPECT_EQ(locateDataFile("res/tune.wav", folders), "res/tune.wav");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Places, DataFilesOrder,
-    ::testing::Values(Case{"Everywhere", Here | Beside | FromProgram | Configured, "asked"},
-                      Case{"NotHere", Beside | FromProgram | Configured, "tree/games/res/tune.wav"},
-                      Case{"InstalledOnly", FromProgram | Configured,
-                           "tree/share/games/glyph/tune.wav"},
-                      Case{"ConfiguredOnly", Configured, "configured/glyph/tune.wav"},
-                      Case{"Nowhere", 0, "asked"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DataFilesTest, OnlyFilesCountAndAnUnknownProgramFolderIsSkipped) {
     // A folder of the tune's name is not the tune.
     fs::create_directories(root / "player/res/tune.wav");
     put("tree/games/res/tune.wav");
-    EXPECT_EQ(locateDataFile("res/tune.wav", folders),
-              (root / "tree/games/res/tune.wav").make_preferred());
+    EXPECT_EQ(locateDataFile("res/tune.wav", folders), root / "tree/games/res/tune.wav");
 
     // Where the platform cannot tell the program's folder, only the configured folder is left.
     folders.program.clear();
-    EXPECT_EQ(locateDataFile("res/tune.wav", folders), fs::path("res/tune.wav").make_preferred());
+    EXPECT_EQ(locateDataFile("res/tune.wav", folders), "res/tune.wav");
     put("configured/glyph/tune.wav");
-    EXPECT_EQ(locateDataFile("res/tune.wav", folders),
-              (root / "configured/glyph/tune.wav").make_preferred());
+    EXPECT_EQ(locateDataFile("res/tune.wav", folders), root / "configured/glyph/tune.wav");
 
-    // A name outside res/ keeps its folders in the data folder; an absolute name is never looked
-    // up.
-    fs::create_directories(root / "configured/glyph/sounds");
+    // A name outside res/ keeps its folders; an absolute name is never looked up.
     put("configured/glyph/sounds/x.wav");
-    EXPECT_EQ(locateDataFile("sounds/x.wav", folders),
-              (root / "configured/glyph/sounds/x.wav").make_preferred());
+    EXPECT_EQ(locateDataFile("sounds/x.wav", folders), root / "configured/glyph/sounds/x.wav");
     EXPECT_EQ(locateDataFile(root / "nowhere.wav", folders), root / "nowhere.wav");
 }
 

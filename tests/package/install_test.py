@@ -83,40 +83,35 @@ class Installed(Scratch):
         self.assertEqual(install.returncode, 0, install.stdout + install.stderr)
 
     def test_files_go_where_a_player_and_the_system_look(self):
-        files = sorted(str(path.relative_to(self.prefix))
+        # Compressed where gzip is at hand, as Debian wants them.
+        files = sorted(str(path.relative_to(self.prefix)).removesuffix('.gz')
                        for path in self.prefix.rglob('*') if not path.is_dir())
-        man = next((f for f in files if f.startswith('share/man/man6/glyph-labyrinth.6')), None)
-        self.assertIsNotNone(man, files)
+        doc = 'share/doc/glyph-labyrinth/'
         self.assertEqual(files, sorted([
-            'bin/glyph-labyrinth', 'share/glyph-labyrinth/Glyph.wav', man,
-            'share/applications/glyph-labyrinth.desktop',
+            'bin/glyph-labyrinth', 'share/glyph-labyrinth/Glyph.wav',
+            'share/man/man6/glyph-labyrinth.6', 'share/applications/glyph-labyrinth.desktop',
             'share/icons/hicolor/scalable/apps/glyph-labyrinth.svg',
-            'share/doc/glyph-labyrinth/README.md', 'share/doc/glyph-labyrinth/copyright',
-            'share/doc/glyph-labyrinth/changelog.gz' if man.endswith('.gz')
-            else 'share/doc/glyph-labyrinth/changelog']))
+            doc + 'README.md', doc + 'copyright', doc + 'changelog']))
         self.assertTrue(os.access(self.prefix / 'bin/glyph-labyrinth', os.X_OK))
 
-        desktop = (self.prefix / 'share/applications/glyph-labyrinth.desktop').read_text()
+        desktop = self.prefix / 'share/applications/glyph-labyrinth.desktop'
         for line in ('Exec=glyph-labyrinth', 'Terminal=true', 'Icon=glyph-labyrinth'):
-            self.assertIn(line + '\n', desktop)
+            self.assertIn(f'\n{line}\n', desktop.read_text())
         if shutil.which('desktop-file-validate'):
-            check = subprocess.run(['desktop-file-validate',
-                                    self.prefix / 'share/applications/glyph-labyrinth.desktop'],
-                                   capture_output=True, text=True)
+            check = subprocess.run(['desktop-file-validate', desktop], capture_output=True, text=True)
             self.assertEqual(check.stdout + check.stderr, '')
 
-        # The manual page reads without a warning from the formatter, and says where the tune is.
+        # The manual page reads without a warning from the formatter.
         if shutil.which('man'):
-            page = subprocess.run(['man', '--warnings', '-l', str(self.prefix / man)],
-                                  capture_output=True, text=True, env={**os.environ, 'MANWIDTH': '80',
-                                                                       'MANPAGER': 'cat'})
+            page = subprocess.run(['man', '--warnings', '-l', *self.prefix.glob('share/man/man6/*')],
+                                  capture_output=True, text=True,
+                                  env={**os.environ, 'MANWIDTH': '80', 'MANPAGER': 'cat'})
             self.assertEqual((page.returncode, page.stderr), (0, ''))
-            for section in ('NAME', 'SYNOPSIS', 'KEYS', 'FILES', 'ENVIRONMENT', 'EXIT STATUS'):
-                self.assertIn('\n' + section + '\n', page.stdout)
-            for word in ('TERM', 'VISUAL', 'EDITOR', 'Assistance.txt', 'Information.txt'):
-                self.assertIn(word, page.stdout)
+            for words in ('\nKEYS\n', '\nFILES\n', '\nENVIRONMENT\n', '\nEXIT STATUS\n',
+                          'TERM', 'VISUAL', 'EDITOR', 'Assistance.txt', 'Information.txt'):
+                self.assertIn(words, page.stdout)
 
-    def test_tune_is_found_from_anywhere_first_in_the_working_directory(self):
+    def test_tune_is_found_from_anywhere(self):
         program = self.prefix / 'bin/glyph-labyrinth'
         installed = self.prefix / 'share/glyph-labyrinth/Glyph.wav'
         self.assertEqual(tune_named(program, self.elsewhere), str(installed))
@@ -134,19 +129,8 @@ class Installed(Scratch):
         self.assertEqual(tune_named(links / 'glyph-labyrinth', self.elsewhere),
                          str(moved / 'share/glyph-labyrinth/Glyph.wav'))
 
-        # A res/ folder of the player's own comes first, and a res/ beside the program next.
-        (moved / 'bin/res').mkdir()
-        shutil.copy(moved / 'share/glyph-labyrinth/Glyph.wav', moved / 'bin/res')
-        self.assertEqual(tune_named(links / 'glyph-labyrinth', self.elsewhere),
-                         str(moved / 'bin/res/Glyph.wav'))
-        (self.elsewhere / 'res').mkdir()
-        shutil.copy(moved / 'bin/res/Glyph.wav', self.elsewhere / 'res')
-        self.assertEqual(tune_named(links / 'glyph-labyrinth', self.elsewhere), 'res/Glyph.wav')
-
         # No tune anywhere: the player is told, and the game would play in silence.
-        for tune in (self.elsewhere / 'res/Glyph.wav', moved / 'bin/res/Glyph.wav',
-                     moved / 'share/glyph-labyrinth/Glyph.wav'):
-            tune.unlink()
+        (moved / 'share/glyph-labyrinth/Glyph.wav').unlink()
         self.assertTrue(tune_named(links / 'glyph-labyrinth', self.elsewhere)
                         .startswith('res/Glyph.wav is neither here'))
 
