@@ -7,6 +7,11 @@ void KeyState::setReleasesReported(bool arrows, bool enter) {
     for (Facts& facts : facts_) facts.down = false;
 }
 
+void KeyState::setReleasesAlwaysReported() {
+    setReleasesReported(true, true);
+    quietKeysExpire_ = false;
+}
+
 int KeyState::slot(Key key) {
     switch (key) {
         case Key::Enter:
@@ -40,7 +45,8 @@ void KeyState::apply(Key key, KeyAction action, long long nowMs) {
 
 bool KeyState::query(Key key, long long nowMs) {
     Facts& facts = facts_[slot(key)];
-    if (facts.down && nowMs - facts.lastEventMs > kStaleDownMs) facts.down = false;
+    if (quietKeysExpire_ && facts.down && nowMs - facts.lastEventMs > kStaleDownMs)
+        facts.down = false;
 
     const bool pressed = facts.pressedSinceQuery || facts.down || nowMs < facts.downUntilMs;
     if (facts.pressedSinceQuery) {

@@ -30,6 +30,11 @@ public:
     // Whether the terminal reports releases of the arrows and of Enter.
     void setReleasesReported(bool arrows, bool enter);
 
+    // Every release of every key is reported, and a key stays down until its release however
+    // long it sends nothing: a browser auto-repeats only the key pressed last, so a key held
+    // under another one goes quiet while it is still down.
+    void setReleasesAlwaysReported();
+
     void apply(Key key, KeyAction action, long long nowMs);
 
     // The console's answer for `key`; clears its pressed-since-last-query fact.
@@ -52,4 +57,5 @@ private:
     std::array<Facts, 5> facts_{};
     bool arrowReleases_ = false;
     bool enterReleases_ = false;
+    bool quietKeysExpire_ = true;
 };

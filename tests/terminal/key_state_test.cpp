@@ -66,4 +66,16 @@ TEST(KeyState, AutoRepeatKeepsAKeyPressedTickAfterTickWithoutReleases) {
     EXPECT_EQ(seen, "x....xxxxxx.");
 }
 
+TEST(KeyState, WhereEveryReleaseIsReportedAQuietHeldKeyStaysDown) {
+    // Right held, then Up held over it: only Up would repeat, Right sends nothing for seconds.
+    KeyState keys;
+    keys.setReleasesAlwaysReported();
+    keys.apply(Right, Press, 0), keys.apply(Up, Press, 300);
+    const long long late = 300 + 2 * KeyState::kStaleDownMs;
+    EXPECT_TRUE(keys.query(Right, late) && keys.query(Up, late));
+    keys.apply(Right, Release, late + 1);
+    EXPECT_FALSE(keys.query(Right, late + kTickMs));
+    EXPECT_TRUE(keys.query(Up, late + kTickMs));
+}
+
 }  // namespace
