@@ -2,21 +2,29 @@
 # Installs the Debian packages that a group of tasks needs, only those that are missing.
 #   tools/install-deps.sh play     build and run the game
 #   tools/install-deps.sh test     also build and run the test suite and benchmarks
-#   tools/install-deps.sh ci       also fuzz with clang, cross-build for Windows under wine, and
-#                                  build, lint and install the Debian package
+#   tools/install-deps.sh web      build the browser page and test it in headless Chromium
+#   tools/install-deps.sh ci       all of the above, and fuzz with clang, cross-build for Windows
+#                                  under wine, and build, lint and install the Debian package
 set -euo pipefail
 
 play=(g++ cmake make pkg-config libncurses-dev libsdl2-mixer-dev)
 test=("${play[@]}" libgtest-dev libgmock-dev googletest libbenchmark-dev tmux python3 locales)
+web=(cmake make emscripten chromium nodejs)
 ci=("${test[@]}" clang libclang-rt-14-dev mingw-w64 wine wine64)
 ci+=(dpkg-dev file lintian desktop-file-utils)  # cpack's .deb and the checks of it
+ci+=(emscripten chromium nodejs)                # the browser page
 
 case "${1:-play}" in
     play) wanted=("${play[@]}") ;;
     test) wanted=("${test[@]}") ;;
+    web) wanted=("${web[@]}") ;;
     ci) wanted=("${ci[@]}") ;;
-    *) echo "usage: $0 play|test|ci" >&2; exit 2 ;;
+    *) echo "usage: $0 play|test|web|ci" >&2; exit 2 ;;
 esac
+# npm comes inside some builds of nodejs, and as a package of its own beside Debian's.
+if [[ " ${wanted[*]} " == *" nodejs "* ]] && ! command -v npm >/dev/null; then
+    wanted+=(npm)
+fi
 
 missing=()
 for package in "${wanted[@]}"; do
