@@ -74,6 +74,7 @@ struct Console {
     std::string bytes;  // of one presentation, kept to reuse its memory
 
     KeyState keys;
+    double lastPresentMs = 0;
     double lastWaitMs = 0;  // when the page last had its turn
     int callsSinceClockCheck = 0;
 };
@@ -96,7 +97,7 @@ void ensureStarted() {
     // The menu's Exit ends the program with exit(): the page then says so.
     std::atexit(announceEnd);
     pageGameStarted();
-    console.lastWaitMs = nowMs();
+    console.lastPresentMs = console.lastWaitMs = nowMs();
 }
 
 // ---- Presentation, as terminal control sequences for the widget.
@@ -166,6 +167,7 @@ void sendToPage(std::string_view bytes) {
 
 void present() {
     ensureStarted();
+    console.lastPresentMs = nowMs();
     if (console.shownValid && console.model.changeCount() == console.shownChanges) return;
 
     std::string& out = console.bytes;
@@ -199,12 +201,25 @@ void present() {
 
 // ---- Waiting: the page's turn.
 
-// Sleeps until `deadlineMs` on the monotonic clock; the page runs meanwhile.
-void waitUntil(double deadlineMs) {
+// After a wait that followed a presentation: the picture stands as the game last drew it, and
+// the safety net counts from here.
+void waitedAfterPresenting() {
+    console.lastWaitMs = console.lastPresentMs = nowMs();
+}
+
+// Presents, then sleeps until `deadlineMs` on the monotonic clock; the page runs meanwhile.
+void presentAndWaitUntil(double deadlineMs) {
+    present();
     for (double leftMs = deadlineMs - nowMs(); leftMs > 0; leftMs = deadlineMs - nowMs()) {
         emscripten_sleep(static_cast<unsigned>(std::ceil(leftMs)));
     }
-    console.lastWaitMs = nowMs();
+    waitedAfterPresenting();
+}
+
+void frameBoundary() {
+    present();
+    pageNextFrame();
+    waitedAfterPresenting();
 }
 
 void yieldToPage() {
@@ -212,19 +227,14 @@ void yieldToPage() {
     console.lastWaitMs = nowMs();
 }
 
-void frameBoundary() {
-    present();
-    pageNextFrame();
-    console.lastWaitMs = nowMs();
-}
-
+// Output that goes on without a presentation point is shown every few frames, and the page gets
+// its turn once a frame.
 void safetyNet() {
     if (++console.callsSinceClockCheck < kSafetyNetStride) return;
     console.callsSinceClockCheck = 0;
-    if (nowMs() - console.lastWaitMs >= kSafetyNetMs) {
-        present();
-        yieldToPage();
-    }
+    const double now = nowMs();
+    if (now - console.lastPresentMs >= kSafetyNetMs) present();
+    if (now - console.lastWaitMs >= kFrameMs) yieldToPage();
 }
 
 // ---- Keys.
@@ -327,8 +337,7 @@ void typeText(const char* text) {
     for (; *text != '\0'; ++text) {
         console.model.write(static_cast<unsigned char>(*text));
         console.model.write(kTypewriterBlock);
-        present();
-        waitUntil(nowMs() + 10);
+        presentAndWaitUntil(nowMs() + 10);
         console.model.write("\b \b");
     }
 }
@@ -340,10 +349,10 @@ void hideCursor() {
 
 void pauseMs(int ms) {
     ensureStarted();
-    present();
     if (ms > 0) {
-        waitUntil(nowMs() + ms);
+        presentAndWaitUntil(nowMs() + ms);
     } else {
+        present();
         yieldToPage();
     }
 }

@@ -91,10 +91,15 @@ async function openGame(url = pageUrl) {
       if (document.getElementById('help').hidden) keysLetThrough.push(event.key);
     });
   }, kGameKeys);
-  const start = performance.now();
   await page.goto(url);
-  await waitForText(page, 2, 'Main Menu');
-  return { page, errors, msToMenu: performance.now() - start };
+  // The page's own clock starts with the navigation.
+  const menuShown = await page.waitForFunction(
+    () => glyphPage.terminal.buffer.active.getLine(2).translateToString().includes('Main Menu') &&
+      performance.now(),
+    { timeout: 15000 });
+  // Loading the page is one long task; the game's turns are counted from here.
+  await page.evaluate(() => Object.assign(heartbeat, { last: performance.now(), longestGapMs: 0 }));
+  return { page, errors, msToMenu: await menuShown.jsonValue() };
 }
 
 function rowText(page, row) {
@@ -332,6 +337,6 @@ test('opened from disk, the one file plays, tune included', async () => {
   await page.keyboard.press('ArrowRight');
   await waitForPlayer(page, '(p) => p.column === 5');
   const health = await checkHealth(page, errors);
-  figure(`longest gap between the page's 50 ms heartbeats in this visit: ${health.longestGapMs.toFixed(0)} ms`);
+  figure(`longest gap between the page's 50 ms heartbeats, menu to game: ${health.longestGapMs.toFixed(0)} ms`);
   await page.close();
 });
