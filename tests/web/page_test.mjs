@@ -16,8 +16,9 @@ import { pathToFileURL } from 'node:url';
 import { gzipSync } from 'node:zlib';
 
 const [pagePath, npmDir, outputDir] = process.argv.slice(2);
-const chromium = process.env.GLYPH_CHROMIUM ??
-  ['/usr/bin/chromium', '/usr/bin/chromium-browser', '/usr/bin/google-chrome'].find(existsSync);
+// GLYPH_CHROMIUM names the browser to use instead of the system's.
+const chromium = (process.env.GLYPH_CHROMIUM ? [process.env.GLYPH_CHROMIUM]
+  : ['/usr/bin/chromium', '/usr/bin/chromium-browser', '/usr/bin/google-chrome']).find(existsSync);
 if (chromium === undefined) {
   console.log('SKIP: no Chromium to run the page in (Debian: apt-get install chromium)');
   process.exit(process.env.GLYPH_REQUIRE_WEB === '1' ? 1 : 77);
