@@ -1,14 +1,28 @@
-// Background sound through winmm and the help viewer through notepad.
+// Background sound through winmm and the help viewer through Notepad.
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <mmsystem.h>
 
-#include <cstdlib>
-#include <iostream>
 #include <string>
 
 #include "console/services.h"
+#include "console/win32/win32_console.h"
 #include "console/win32/win32_data_files.h"
+#include "console/win32/win32_session.h"
+
+namespace {
+
+// The game names its files in the program's ANSI code page.
+std::wstring wideName(const char* name) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (length <= 1) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), length);
+    wide.pop_back();  // the terminating zero that the count included
+    return wide;
+}
+
+}  // namespace
 
 // SND_NOSTOP makes the call do nothing while our sound still plays, so calling it on every tick
 // restarts the tune within a tick of its end and never cuts it short.
@@ -23,9 +37,21 @@ void stopSound() {
     PlaySoundW(nullptr, nullptr, 0);
 }
 
-// system() waits for notepad to be closed, so the menu stays blocked while the file is open.
+// Notepad is started directly rather than through the command interpreter, so a missing Notepad
+// prints no complaint into the player's console; the menu stays blocked until it is closed. Its
+// window has the keyboard meanwhile: what is typed into the game's console in that time is
+// dropped when the game takes the keyboard back.
 void showHelpFile(const char* fileName) {
-    std::cout.flush();
-    const std::string command = std::string("notepad.exe ") + fileName;
-    std::system(command.c_str());
+    win32::presentScreen();
+    std::wstring commandLine = L"notepad.exe \"" + wideName(fileName) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION notepad{};
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &notepad)) {
+        WaitForSingleObject(notepad.hProcess, INFINITE);
+        CloseHandle(notepad.hThread);
+        CloseHandle(notepad.hProcess);
+    }
+    win32::afterOtherProgram();
 }
