@@ -3,14 +3,13 @@
 // output handles, and exits as the copy does.
 //
 // The session tests also start this program as the game: "--play" runs the game's flow on the
-// real backend, as the game's own main() does, and "--draw" draws a little and ends.
+// real backend, as the game's own main() does.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "console/console_primitives.h"
 #include "front/main_menu.h"
 #include "front/startup.h"
 #include "play/game_state.h"
@@ -45,23 +44,11 @@ int play() {
     return 0;
 }
 
-int draw() {
-    gotoXY(3, 4);
-    setColor(Colour::Green);
-    putText("ab\n");
-    putGlyph(0xDB);
-    putNumber(-1);
-    typeText("c");
-    pauseMs(0);
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc == 2 ? argv[1] : "";
     if (mode == "--play") return play();
-    if (mode == "--draw") return draw();
     if (GetConsoleOutputCP() == 0 && GetEnvironmentVariableW(L"GLYPH_RERUN", nullptr, 0) == 0)
         return runInHiddenConsole();
     // The backend draws when standard output is a console, as it is for a player; the test

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -27,6 +28,14 @@ struct Picture {
         return result;
     }
     WORD attribute(int column, int row) const { return cells[row * 100 + column].Attributes; }
+
+    friend bool operator==(const Picture& a, const Picture& b) {
+        return std::equal(a.cells.begin(), a.cells.end(), b.cells.begin(), b.cells.end(),
+                          [](const CHAR_INFO& x, const CHAR_INFO& y) {
+                              return x.Char.UnicodeChar == y.Char.UnicodeChar &&
+                                     x.Attributes == y.Attributes;
+                          });
+    }
 };
 
 inline Picture readPicture(HANDLE buffer) {
