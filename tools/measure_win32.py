@@ -15,6 +15,7 @@ import ctypes
 import ctypes.util
 import os
 import pathlib
+import shutil
 import statistics
 import struct
 import subprocess
@@ -141,6 +142,26 @@ class Game:
         time.sleep(seconds)
         return down, self.send(f"keyup {name}")
 
+    def hold_elsewhere(self, name, seconds):
+        """Holds a key with another X window (an xterm) focused, then gives the console window
+        the keyboard back with a click, which wine needs to count it active again. Returns the
+        times of the hold, or None without xterm."""
+        if not shutil.which("xterm"):
+            return None
+        other = subprocess.Popen(["xterm", "-geometry", "30x5+300+300"], env=self.env,
+                                 stderr=subprocess.DEVNULL)
+        try:
+            found = run("xdotool", "search", "--sync", "--onlyvisible", "--pid",
+                        str(other.pid), env=self.env, timeout=30)
+            run("xdotool", "windowfocus", "--sync", found.stdout.split()[0], env=self.env)
+            down, up = self.hold(name, seconds)
+        finally:
+            other.terminate()
+            other.wait()
+        run("xdotool", "mousemove", "--window", self.window, "100", "100", "click", "1",
+            env=self.env)
+        return down, up + 150_000
+
     def watch(self, seconds, actions, interval_ms=4):
         """Runs the probe for `seconds` while `actions()` sends keys; returns the probe's
         lines as (time, facts) and what `actions` returned."""
@@ -255,9 +276,11 @@ def play(game):
         for _ in range(3):
             taps.append(game.key("Right"))
             time.sleep(0.6)
-        return right, left, taps
+        elsewhere = game.hold_elsewhere("Right", 1.0)
+        time.sleep(0.5)
+        return right, left, taps, elsewhere
 
-    lines, (right, left, taps) = game.watch(10, actions)
+    lines, (right, left, taps, elsewhere) = game.watch(14, actions)
     ticks = changes_of(lines, "time")
     intervals = [(b[0] - a[0]) / 1000 for a, b in zip(ticks, ticks[1:])]
     steps = [(stamp, int(value)) for stamp, value in changes_of(lines, "steps")]
@@ -279,6 +302,8 @@ def play(game):
         span = (moves[-1] - moves[0]) / 1e6 if len(moves) > 1 else 0
         held[name] = (len(moves), span, (len(moves) - 1) / span if span else 0)
     tap_moves = [steps_at(t + 400_000) - steps_at(t) for t in taps]
+    if elsewhere:
+        held["Right, typed into another window"] = (len(moved(*elsewhere)), 0, 0)
     return intervals, held, tap_moves
 
 
@@ -327,8 +352,9 @@ def main():
                   f"{statistics.mean(intervals):.1f} ms, max {max(intervals):.1f} ms "
                   f"over {len(intervals)} ticks; load {load()}")
         for name, (cells, span, rate) in held.items():
-            print(f"1 s hold of {name}: {cells} cells ({rate:.1f} per second while moving, "
-                  f"first to last move {span:.2f} s)")
+            detail = (f" ({rate:.1f} per second while moving, first to last move {span:.2f} s)"
+                      if span else "")
+            print(f"1 s hold of {name}: {cells} cells{detail}")
         print(f"taps of Right: moved {tap_moves}")
         print(f"screenshots in {args.out}")
     finally:
