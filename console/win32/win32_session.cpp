@@ -234,7 +234,9 @@ bool start() {
 
     FlushConsoleInputBuffer(session.input);
     ignoreKeysDownNow();
-    session.keys.state.setReleasesReported(true, true);
+    // The console reports every release, but auto-repeats only the key pressed last: a key held
+    // under another one goes quiet while it is still down, so it must not expire.
+    session.keys.state.setReleasesAlwaysReported();
 
     session.ours = makeScreenBuffer(player);
     if (session.ours == INVALID_HANDLE_VALUE) {
