@@ -56,6 +56,14 @@ bool KeyState::query(Key key, long long nowMs) {
     return pressed;
 }
 
+bool KeyState::anyDown(long long nowMs) const {
+    for (const Facts& facts : facts_) {
+        const bool down = facts.down && nowMs - facts.lastEventMs <= kStaleDownMs;
+        if (facts.pressedSinceQuery || down || nowMs < facts.downUntilMs) return true;
+    }
+    return false;
+}
+
 void KeyState::clear() {
     facts_ = {};
 }

@@ -40,6 +40,11 @@ public:
     // The console's answer for `key`; clears its pressed-since-last-query fact.
     bool query(Key key, long long nowMs);
 
+    // Whether some key would read as pressed now: down, within its moment after a press, or
+    // pressed without a query having seen it yet. A loop that waits for the player must not
+    // sleep while this holds: the key acts on every pass.
+    bool anyDown(long long nowMs) const;
+
     // No key pressed and none down (after the terminal was handed to another program).
     void clear();
 

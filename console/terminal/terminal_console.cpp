@@ -1,35 +1,48 @@
 // The console primitives on a POSIX terminal.
 //
 // The game writes into a model of the 100x30 console (the shadow screen); the terminal is brought
-// up to date with it only at presentation points, and then only the cells that differ from what
-// the terminal already shows are sent:
+// up to date with it only at presentation points, and then only with what the player would see
+// differently (the escape writer):
 // - pauses, each letter of the typewriter, and before another program takes the terminal;
 // - the start of a sweep over the whole picture, which the game begins by moving the cursor to
 //   (0, 0). Loops that repaint the screen without pausing (the menu, the end screens) start
-//   every pass that way, and at that moment the picture of the previous pass stands complete.
-//   Such a boundary is held to one per frame (~60 Hz): it sleeps, reading input, until the
-//   frame is due, so a loop that repaints an unchanged screen idles instead of spinning;
+//   every pass that way, and at that moment the picture of the previous pass stands complete;
+//   the first such moment after a clear is the start of the first sweep, and shows nothing.
+//   When the pass left the picture as the terminal shows it, nothing can change it before the
+//   player does something: the game sleeps until a key, a resize or a signal (but not while a
+//   key is down, which keeps acting on every pass). Otherwise the boundary is held to one per
+//   frame (~60 Hz), reading input while it waits;
 // - as a safety net, any output that has waited for more than a few frames.
 // Key polls only read input: the states a loop pass goes through on its way (the menu draws the
 // selected box White before it draws it Green) never reach the screen.
 //
+// Output never blocks the game. It goes through a file description of the terminal of our own,
+// which may be non-blocking without changing the one the shell shares; what the terminal cannot
+// take yet waits, and the pictures drawn meanwhile are not sent one by one: once the line is free,
+// the latest one is.
+//
 // When standard output is not a terminal, text goes to it in order, without positions or
 // colours, and no key is ever pressed.
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <array>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cwchar>
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "console/console_primitives.h"
-#include "console/screen_model.h"
 #include "console/cp437.h"
+#include "console/screen_model.h"
 #include "console/terminal/curses.h"
+#include "console/terminal/escape_writer.h"
 #include "console/terminal/presenter.h"
 #include "console/terminal/terminal_session.h"
 
@@ -39,30 +52,28 @@ constexpr long long kFrameUs = 16'000;
 constexpr long long kSafetyNetUs = 50'000;
 constexpr int kSafetyNetStride = 256;  // output calls between two looks at the clock
 constexpr int kSizeCheckMs = 250;
+constexpr int kHandOverWaitMs = 2000;  // for a line that takes nothing, before the terminal changes hands
 constexpr unsigned char kTypewriterBlock = 0xDB;
 
 struct Console {
     bool started = false;
     bool plain = false;  // no terminal: text only
     ScreenModel model;
-
-    // What the terminal shows of the model, valid once everything was sent.
-    std::array<ScreenCell, ScreenModel::kColumns * ScreenModel::kRows> shown{};
-    bool shownValid = false;
-    unsigned long long shownChanges = 0;
-    long long lastFrameUs = 0;
+    std::optional<EscapeWriter> writer;
+    unsigned long long framedChanges = 0;  // the model's change count when last framed
+    bool clearedSinceFrame = false;
+    long long lastFrameUs = -kFrameUs;
     int callsSinceClockCheck = 0;
 
-    // The terminal's size and where the console's picture sits in it.
+    // The terminal's size.
     int rows = 0;
     int columns = 0;
-    int originRow = 0;
-    int originColumn = 0;
     bool sizeMessageShown = false;
 
-    std::array<wchar_t, 256> unicodeGlyphs{};
-    std::array<attr_t, 16> attrs{};
-    std::array<short, 16> pairs{};
+    // Bytes of the last frame that the terminal has not taken yet.
+    int outFd = STDOUT_FILENO;
+    std::string pending;
+    std::size_t sent = 0;
 };
 
 Console console;
@@ -72,71 +83,67 @@ long long nowUs() {
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// ---- Colours and glyphs.
+// ---- Output.
 
-// Console attributes are bit sets (1 blue, 2 green, 4 red, 8 bright); curses numbers colours
-// the other way round (1 red, 4 blue). Bright colours exist only on terminals with 16 colours;
-// elsewhere bold brightens the base colour.
-struct TerminalColour {
-    short base;
-    bool bright;
-};
-
-TerminalColour terminalColour(Colour colour) {
-    switch (colour) {
-        case Colour::Blue:
-            return {COLOR_BLUE, false};
-        case Colour::Green:
-            return {COLOR_GREEN, false};
-        case Colour::Aqua:
-            return {COLOR_CYAN, false};
-        case Colour::Red:
-            return {COLOR_RED, false};
-        case Colour::Purple:
-            return {COLOR_MAGENTA, false};
-        case Colour::Yellow:
-            return {COLOR_YELLOW, false};
-        case Colour::White:
-            return {COLOR_WHITE, false};
-        case Colour::Gray:
-            return {COLOR_BLACK, true};
-        case Colour::LightBlue:
-            return {COLOR_BLUE, true};
+// The terminal opened once more: O_NONBLOCK on this description is ours alone, while the shell
+// and any program started from here keep a blocking terminal. Where that fails, the shared one,
+// which may block.
+int openOwnOutput() {
+    const char* name = ttyname(STDOUT_FILENO);
+    if (name == nullptr) return STDOUT_FILENO;
+    const int fd = open(name, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return STDOUT_FILENO;
+    struct stat ours {}, shared {};
+    if (fstat(fd, &ours) != 0 || fstat(STDOUT_FILENO, &shared) != 0 ||
+        ours.st_rdev != shared.st_rdev) {
+        close(fd);
+        return STDOUT_FILENO;
     }
-    return {COLOR_WHITE, false};
+    return fd;
 }
 
-constexpr Colour kColours[] = {Colour::Blue,  Colour::Green,  Colour::Aqua,
-                               Colour::Red,   Colour::Purple, Colour::Yellow,
-                               Colour::White, Colour::Gray,   Colour::LightBlue};
-
-void setUpLooks() {
-    const bool colours = has_colors() && COLOR_PAIRS > 9;
-    for (const Colour colour : kColours) {
-        const auto index = static_cast<std::size_t>(colour);
-        const TerminalColour look = terminalColour(colour);
-        if (!colours) continue;
-        const auto pair = static_cast<short>(index);
-        const bool sixteen = terminal::sixteenColours();
-        const short foreground = look.bright && sixteen ? look.base + 8 : look.base;
-        init_pair(pair, foreground, COLOR_BLACK);  // always on black, whatever the terminal's own
-        console.pairs[index] = pair;
-        console.attrs[index] = look.bright && !sixteen ? A_BOLD : A_NORMAL;
+// Writes what the terminal takes without waiting.
+void sendPending() {
+    while (console.sent < console.pending.size()) {
+        const ssize_t written = ::write(console.outFd, console.pending.data() + console.sent,
+                                      console.pending.size() - console.sent);
+        if (written > 0) {
+            console.sent += static_cast<std::size_t>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        break;  // the terminal is gone: nothing more will reach it
     }
-    // Cleared cells and the margins around the picture are black as well.
-    bkgdset(' ' | COLOR_PAIR(console.pairs[static_cast<std::size_t>(Colour::White)]));
+    console.pending.clear();
+    console.sent = 0;
+}
 
-    for (int byte = 0; byte < 256; ++byte) {
-        auto glyph = static_cast<wchar_t>(cp437ToUnicode(static_cast<unsigned char>(byte)));
-        if (wcwidth(glyph) != 1) glyph = L' ';  // never let a glyph take two cells
-        console.unicodeGlyphs[byte] = glyph;
+bool outputBusy() {
+    return !console.pending.empty();
+}
+
+// Waits, up to `timeoutMs`, until the terminal has taken everything: before curses or another
+// program writes to it, and on the way out.
+void sendEverything(int timeoutMs) {
+    const long long deadline = terminal::nowMs() + timeoutMs;
+    for (sendPending(); outputBusy(); sendPending()) {
+        const long long left = deadline - terminal::nowMs();
+        if (left <= 0) break;
+        pollfd output{console.outFd, POLLOUT, 0};
+        poll(&output, 1, static_cast<int>(left));
     }
+    console.pending.clear();
+    console.sent = 0;
+}
+
+void sendEverythingAtExit() {
+    sendEverything(kHandOverWaitMs);
 }
 
 void updateGeometry() {
     getmaxyx(stdscr, console.rows, console.columns);
-    console.originRow = std::max(0, (console.rows - ScreenModel::kRows) / 2);
-    console.originColumn = std::max(0, (console.columns - ScreenModel::kColumns) / 2);
+    console.writer->setTerminalSize(console.rows, console.columns);
 }
 
 bool ensureStarted() {
@@ -144,27 +151,13 @@ bool ensureStarted() {
         console.started = true;
         console.plain = !terminal::start();
         if (!console.plain) {
-            setUpLooks();
+            console.writer.emplace(TerminalEscapes::fromCurrentTerminal(terminal::unicode()));
             updateGeometry();
+            console.outFd = openOwnOutput();
+            std::atexit(sendEverythingAtExit);  // runs before the terminal is given back
         }
-        console.lastFrameUs = nowUs();
     }
     return !console.plain;
-}
-
-void drawCell(int column, int row, const ScreenCell& cell) {
-    const auto index = static_cast<std::size_t>(cell.attr) & 15;
-    const int y = console.originRow + row;
-    const int x = console.originColumn + column;
-    if (terminal::unicode()) {
-        const wchar_t text[2] = {console.unicodeGlyphs[cell.glyph], L'\0'};
-        cchar_t wide;
-        setcchar(&wide, text, console.attrs[index], console.pairs[index], nullptr);
-        mvwadd_wch(stdscr, y, x, &wide);
-    } else {
-        const auto ascii = static_cast<unsigned char>(cp437ToAscii(cell.glyph));
-        mvwaddch(stdscr, y, x, ascii | console.attrs[index] | COLOR_PAIR(console.pairs[index]));
-    }
 }
 
 // ---- Size, resize and continuation.
@@ -175,11 +168,14 @@ void serviceSignals() {
     if (terminal::takeResized(rows, columns)) {
         resize_term(rows, columns);
         updateGeometry();
-        console.shownValid = false;
         console.sizeMessageShown = false;
     }
     if (terminal::takeContinued()) {
-        console.shownValid = false;
+        // The terminal was given back and taken again meanwhile: what it shows is anyone's guess,
+        // and what was still on its way belongs to the picture it no longer shows.
+        console.pending.clear();
+        console.sent = 0;
+        console.writer->forget();
         console.sizeMessageShown = false;
     }
 }
@@ -194,10 +190,14 @@ void showSizeMessage() {
         "This one is " + std::to_string(console.columns) + " x " + std::to_string(console.rows) +
             ": please make it larger.",
     };
+    sendEverything(kHandOverWaitMs);  // curses writes next, on the shared description
     werase(stdscr);
     clearok(curscr, TRUE);
-    const auto white = static_cast<std::size_t>(Colour::White);
-    wattrset(stdscr, static_cast<int>(COLOR_PAIR(console.pairs[white])));
+    if (has_colors()) {
+        init_pair(1, COLOR_WHITE, COLOR_BLACK);
+        bkgdset(' ' | COLOR_PAIR(1));
+        wattrset(stdscr, static_cast<int>(COLOR_PAIR(1)));
+    }
     const int top = std::max(0, console.rows / 2 - 1);
     for (int i = 0; i < 2; ++i) {
         const int width = static_cast<int>(lines[i].size());
@@ -217,11 +217,17 @@ void waitForRoom() {
         serviceSignals();
     }
     terminal::keys().clear();
-    console.shownValid = false;
+    console.writer->forget();
 }
 
 // ---- Presentation.
 
+bool pictureChanged() {
+    return !console.writer->knowsScreen() || console.model.changeCount() != console.framedChanges;
+}
+
+// Sends what changed, unless the terminal has not yet taken the last frame: then the picture as
+// it stands goes out as soon as it has.
 void present() {
     if (!ensureStarted()) {
         std::fflush(stdout);
@@ -231,49 +237,60 @@ void present() {
     serviceSignals();
     if (tooSmall()) waitForRoom();
     console.lastFrameUs = nowUs();
-    if (console.shownValid && console.model.changeCount() == console.shownChanges) return;
-
-    const bool everything = !console.shownValid;
-    if (everything) {
-        werase(stdscr);
-        clearok(curscr, TRUE);
-    }
-    bool changed = everything;
-    for (int row = 0; row < ScreenModel::kRows; ++row) {
-        for (int column = 0; column < ScreenModel::kColumns; ++column) {
-            const ScreenCell& cell = console.model.at(column, row);
-            ScreenCell& shown = console.shown[row * ScreenModel::kColumns + column];
-            if (!everything && cell == shown) continue;
-            drawCell(column, row, cell);
-            shown = cell;
-            changed = true;
-        }
-    }
-    console.shownValid = true;
-    console.shownChanges = console.model.changeCount();
-    if (changed) wrefresh(stdscr);
+    sendPending();
+    if (outputBusy() || !pictureChanged()) return;
+    console.writer->frame(console.model, console.pending);
+    console.framedChanges = console.model.changeCount();
+    sendPending();
 }
 
-// Sleeps until `deadlineUs`, reading input as it comes and repainting after a resize.
+// Sleeps until `deadlineUs` (or, with a negative deadline, until a key, a resize or a signal),
+// reading input as it comes, repainting after a resize and sending the latest picture whenever
+// the terminal can take more.
 void waitUntil(long long deadlineUs) {
     for (;;) {
         if (!console.plain) {
             serviceSignals();
-            if (!console.shownValid) present();
+            if (!console.writer->knowsScreen() || (!outputBusy() && pictureChanged())) present();
         }
         const long long leftUs = deadlineUs - nowUs();
-        if (leftUs <= 0) return;
-        const int leftMs = static_cast<int>((leftUs + 999) / 1000);  // rounded up
+        if (deadlineUs >= 0 && leftUs <= 0) return;
+        const int leftMs = deadlineUs < 0 ? -1 : static_cast<int>((leftUs + 999) / 1000);
         if (console.plain) {
             poll(nullptr, 0, leftMs);
+        } else if (outputBusy()) {
+            terminal::waitForInput(leftMs, console.outFd);
+            sendPending();
+            continue;  // only the line freed up, perhaps: keep sleeping
         } else {
             terminal::waitForInput(leftMs);
         }
+        if (deadlineUs < 0) return;
     }
 }
 
+// Nothing the game does can change the picture before the player does something: it shows what
+// the terminal shows, the terminal has all of it, and no key is down.
+bool idle() {
+    return !outputBusy() && !tooSmall() && !terminal::keys().anyDown(terminal::nowMs()) &&
+           console.writer->shows(console.model);
+}
+
 void frameBoundary() {
-    ensureStarted();
+    if (!ensureStarted()) {
+        waitUntil(console.lastFrameUs + kFrameUs);
+        present();
+        return;
+    }
+    if (console.clearedSinceFrame) {
+        console.clearedSinceFrame = false;
+        return;
+    }
+    serviceSignals();
+    if (idle()) {
+        waitUntil(-1);
+        return;
+    }
     waitUntil(console.lastFrameUs + kFrameUs);
     present();
 }
@@ -323,10 +340,11 @@ namespace terminal {
 
 void presentScreen() {
     present();
+    if (!console.plain) sendEverything(kHandOverWaitMs);
 }
 
 void repaintScreen() {
-    console.shownValid = false;
+    if (console.writer) console.writer->forget();
     console.sizeMessageShown = false;
 }
 
@@ -350,6 +368,7 @@ void setColor(Colour attribute) {
 void clearScreen() {
     ensureStarted();
     console.model.clear();
+    console.clearedSinceFrame = true;
 }
 
 void putGlyph(unsigned char code) {

@@ -426,14 +426,15 @@ void drainInput() {
     }
 }
 
-void waitForInput(int timeoutMs) {
+void waitForInput(int timeoutMs, int writableFd) {
+    pollfd fds[2] = {{kIn, POLLIN, 0}, {writableFd, POLLOUT, 0}};
     if (!session.inputOpen) {
-        if (timeoutMs < 0) timeoutMs = 1000;  // nothing to wait for but signals
-        poll(nullptr, 0, timeoutMs);
-        return;
+        fds[0].fd = -1;  // poll() skips it
+        if (timeoutMs < 0 && writableFd < 0) timeoutMs = 1000;  // nothing to wait for but signals
     }
-    pollfd input{kIn, POLLIN, 0};
-    if (poll(&input, 1, timeoutMs) > 0 && readOnce()) drainInput();
+    if (poll(fds, writableFd >= 0 ? 2 : 1, timeoutMs) > 0 && fds[0].revents != 0 &&
+        readOnce())
+        drainInput();
 }
 
 KeyState& keys() {

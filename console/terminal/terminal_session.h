@@ -33,8 +33,9 @@ long long nowMs();
 void drainInput();
 
 // Waits until input arrives (then drains it), a signal interrupts, or `timeoutMs` passes
-// (a negative timeout waits for input or a signal only).
-void waitForInput(int timeoutMs);
+// (a negative timeout waits for input or a signal only). With `writableFd`, also until that
+// file can take more output.
+void waitForInput(int timeoutMs, int writableFd = -1);
 
 KeyState& keys();
 
