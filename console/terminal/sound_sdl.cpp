@@ -1,8 +1,12 @@
 // Background sound on POSIX terminals, through SDL2_mixer.
 //
-// The device is opened on the first call and the file loaded on the first start; when either
-// fails, the game stays silent and the attempt is not repeated on every tick. Audio libraries
-// like to explain their failures on stderr, which is the player's screen: none of it gets there.
+// SDL2 and SDL2_mixer (and the sixty shared objects they bring) are loaded when the first sound
+// is wanted, not when the program starts: the menu comes up sooner and stays small. Where they
+// are not installed the game is silent. The device is opened on the first call and the file
+// loaded on the first start; when either fails, the game stays silent and the attempt is not
+// repeated on every tick. Stopping closes the device, so that no audio thread keeps waking while
+// the end screen stands. Audio libraries like to explain their failures on stderr, which is the
+// player's screen: none of it gets there.
 #include "console/terminal/sound_sdl.h"
 
 #include <SDL.h>
@@ -20,6 +24,28 @@
 namespace {
 
 enum class Device { Untried, Open, Unavailable };
+
+// The few functions of SDL2 and SDL2_mixer the sound needs, looked up once they are loaded.
+struct Library {
+    bool tried = false;
+    bool loaded = false;
+    decltype(&SDL_LogSetOutputFunction) logSetOutputFunction = nullptr;
+    decltype(&SDL_SetHint) setHint = nullptr;
+    decltype(&SDL_InitSubSystem) initSubSystem = nullptr;
+    decltype(&SDL_QuitSubSystem) quitSubSystem = nullptr;
+    decltype(&SDL_Quit) quit = nullptr;
+    decltype(&Mix_OpenAudio) openAudio = nullptr;
+    decltype(&Mix_CloseAudio) closeAudio = nullptr;
+    decltype(&Mix_LoadMUS) loadMusic = nullptr;
+    decltype(&Mix_FreeMusic) freeMusic = nullptr;
+    decltype(&Mix_PlayMusic) playMusic = nullptr;
+    decltype(&Mix_PlayingMusic) playingMusic = nullptr;
+    decltype(&Mix_HaltMusic) haltMusic = nullptr;
+};
+
+Library sdl;
+std::string sdlFile = soundsdl::kSdlLibrary;
+std::string mixerFile = soundsdl::kMixerLibrary;
 
 struct SoundState {
     Device device = Device::Untried;
@@ -73,6 +99,48 @@ private:
     int saved_ = -1;
 };
 
+template <typename Function>
+bool find(void* library, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(dlsym(library, name));
+    return function != nullptr;
+}
+
+// Loads the libraries once per run; they stay loaded, as SDL expects of itself.
+bool libraryLoaded() {
+    if (sdl.tried) return sdl.loaded;
+    sdl.tried = true;
+    void* core = dlopen(sdlFile.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* mixer = core != nullptr ? dlopen(mixerFile.c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
+    if (mixer == nullptr) return false;
+    sdl.loaded = find(core, "SDL_LogSetOutputFunction", sdl.logSetOutputFunction) &&
+                 find(core, "SDL_SetHint", sdl.setHint) &&
+                 find(core, "SDL_InitSubSystem", sdl.initSubSystem) &&
+                 find(core, "SDL_QuitSubSystem", sdl.quitSubSystem) &&
+                 find(core, "SDL_Quit", sdl.quit) &&
+                 find(mixer, "Mix_OpenAudio", sdl.openAudio) &&
+                 find(mixer, "Mix_CloseAudio", sdl.closeAudio) &&
+                 find(mixer, "Mix_LoadMUS", sdl.loadMusic) &&
+                 find(mixer, "Mix_FreeMusic", sdl.freeMusic) &&
+                 find(mixer, "Mix_PlayMusic", sdl.playMusic) &&
+                 find(mixer, "Mix_PlayingMusic", sdl.playingMusic) &&
+                 find(mixer, "Mix_HaltMusic", sdl.haltMusic);
+    return sdl.loaded;
+}
+
+// The device closed and the file freed; SDL itself stays up until shutdown.
+void closeDevice() {
+    if (state.device == Device::Open) sdl.haltMusic();
+    if (state.music != nullptr) sdl.freeMusic(state.music);
+    if (state.device == Device::Open) {
+        sdl.closeAudio();
+        sdl.quitSubSystem(SDL_INIT_AUDIO);
+    }
+    state.music = nullptr;
+    state.musicTried = false;
+    state.musicPath.clear();
+    if (state.device == Device::Open) state.device = Device::Untried;
+}
+
 void shutdownAtExit() {
     soundsdl::shutdown();
 }
@@ -83,16 +151,17 @@ bool deviceOpen() {
     ++state.counters.deviceOpens;
     state.device = Device::Unavailable;
 
-    SDL_LogSetOutputFunction(discardLog, nullptr);
+    QuietStderr quiet;  // the dynamic loader too may have something to say
+    if (!libraryLoaded()) return false;
+    sdl.logSetOutputFunction(discardLog, nullptr);
     // The terminal layer owns SIGINT and SIGTERM; SDL would otherwise turn them into quit events
     // that nobody reads, and Ctrl-C would stop working.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    sdl.setHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     silenceAlsa();
 
-    QuietStderr quiet;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (sdl.initSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    if (sdl.openAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
+        sdl.quitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
     state.device = Device::Open;
@@ -104,12 +173,12 @@ bool deviceOpen() {
 // different path replaces the file (only ever asked for while nothing plays).
 Mix_Music* musicFor(const char* path) {
     if (state.musicTried && state.musicPath == path) return state.music;
-    if (state.music != nullptr) Mix_FreeMusic(state.music);
+    if (state.music != nullptr) sdl.freeMusic(state.music);
     ++state.counters.fileLoads;
     state.musicTried = true;
     state.musicPath = path;
     QuietStderr quiet;
-    state.music = Mix_LoadMUS(dataFilePath(path).c_str());
+    state.music = sdl.loadMusic(dataFilePath(path).c_str());
     return state.music;
 }
 
@@ -117,13 +186,13 @@ Mix_Music* musicFor(const char* path) {
 
 void playBackgroundSound(const char* path) {
     // Starting only when nothing plays is what keeps a playing tune from being cut short.
-    if (!deviceOpen() || Mix_PlayingMusic() != 0) return;
+    if (!deviceOpen() || sdl.playingMusic() != 0) return;
     Mix_Music* music = musicFor(path);
-    if (music != nullptr && Mix_PlayMusic(music, 1) == 0) ++state.counters.starts;
+    if (music != nullptr && sdl.playMusic(music, 1) == 0) ++state.counters.starts;
 }
 
 void stopSound() {
-    if (state.device == Device::Open) Mix_HaltMusic();
+    closeDevice();
 }
 
 namespace soundsdl {
@@ -132,11 +201,16 @@ Counters counters() {
     return state.counters;
 }
 
+void useLibraries(const char* sdlLibrary, const char* mixerLibrary) {
+    shutdown();
+    sdlFile = sdlLibrary;
+    mixerFile = mixerLibrary;
+    sdl = Library{};
+}
+
 void shutdown() {
-    if (state.device == Device::Open) Mix_HaltMusic();
-    if (state.music != nullptr) Mix_FreeMusic(state.music);
-    if (state.device == Device::Open) Mix_CloseAudio();
-    if (state.device != Device::Untried) SDL_Quit();
+    closeDevice();
+    if (sdl.loaded) sdl.quit();
     const bool exitHookSet = state.exitHookSet;
     state = SoundState{};
     state.exitHookSet = exitHookSet;

@@ -48,10 +48,13 @@ TEST_F(SoundTest, TuneStartsAgainOnlyAfterItEndsAndStopHaltsIt) {
     }
     EXPECT_EQ(counts(), "1 opens, 1 loads, 4 starts");
 
-    // Stopped, the next call starts again: here the shipped tune, which lasts long enough to stop.
+    // Stopping closes the device (no audio thread stays awake behind the end screen); the next
+    // call opens it again and starts: here the shipped tune, which lasts long enough to stop.
     stopSound();
+    EXPECT_EQ(Mix_QuerySpec(nullptr, nullptr, nullptr), 0);
     playBackgroundSound(GLYPH_SOURCE_DIR "/res/Glyph.wav");
-    EXPECT_EQ(counts(), "1 opens, 2 loads, 5 starts");
+    EXPECT_EQ(counts(), "2 opens, 2 loads, 5 starts");
+    EXPECT_EQ(Mix_PlayingMusic(), 1);
     stopSound();
     EXPECT_EQ(Mix_PlayingMusic(), 0);
     // Ctrl-C and kill belong to the terminal layer, not to SDL.
@@ -67,15 +70,27 @@ TEST_F(SoundTest, NoDeviceOrNoFileIsSilentAndTriedOnce) {
         gt::CaptureStdout(), gt::CaptureStderr();
         for (const char* file : {"missing.wav", "bad.wav"})
             for (int tick = 0; tick < 100; ++tick) playBackgroundSound(file);
-        stopSound();
         // Nothing said; each file tried once where a device opened, not at all where none did.
         const bool opened = Mix_QuerySpec(nullptr, nullptr, nullptr) != 0;
+        stopSound();
         EXPECT_TRUE(!*driver || opened == (*driver == 'd')) << driver;
         EXPECT_EQ(gt::GetCapturedStdout() + gt::GetCapturedStderr() + counts(),
                   opened ? "1 opens, 2 loads, 0 starts" : "1 opens, 0 loads, 0 starts")
             << driver;
         soundsdl::shutdown();
     }
+}
+
+// A machine without SDL2_mixer installed: the game plays on, silent, and the libraries are
+// looked for once.
+TEST_F(SoundTest, MissingLibrariesAreSilentAndLookedForOnce) {
+    soundsdl::useLibraries(soundsdl::kSdlLibrary, "libglyph-no-such-mixer.so.0");
+    gt::CaptureStdout(), gt::CaptureStderr();
+    for (int tick = 0; tick < 100; ++tick) playBackgroundSound(GLYPH_SOURCE_DIR "/res/Glyph.wav");
+    stopSound();
+    EXPECT_EQ(gt::GetCapturedStdout() + gt::GetCapturedStderr() + counts(),
+              "1 opens, 0 loads, 0 starts");
+    soundsdl::useLibraries(soundsdl::kSdlLibrary, soundsdl::kMixerLibrary);
 }
 
 }  // namespace
