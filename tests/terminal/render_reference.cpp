@@ -1,19 +1,44 @@
-// Prints what the renderer draws for the initial level on the test console, for the tmux tests
-// to compare with a real terminal: one line per row, one word "glyph:attribute" per cell, both
-// hexadecimal.
+// Prints a picture the game draws, for the tmux tests to compare with a real terminal: one line
+// per row, one word "glyph:attribute" per cell, both hexadecimal.
+//   glyph_render_reference           the level as the renderer draws it
+//   glyph_render_reference TICKS     the whole screen as presented at the pause of that tick of a
+//                                    game in which the player stands still
 
 #include <cstdio>
+#include <cstdlib>
 
-#include "maze/maze_grid.h"
 #include "maze/maze_renderer.h"
-#include "tests/support/test_console.h"
+#include "play/game_state.h"
+#include "play/play_loop.h"
+#include "tests/support/recording_console.h"
 
-int main() {
-    testconsole::reset();
-    renderMaze();
-    for (int row = 0; row < kMazeRows; ++row) {
-        for (int column = 0; column < kMazeColumns; ++column) {
-            const ScreenCell& cell = testconsole::cell(column, row);
+namespace {
+
+int ticksLeft = 0;
+ScreenModel atPause;
+
+void onPause(const ScreenModel& screen) {
+    if (--ticksLeft == 0) atPause = screen;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    recording::reset({});
+    const ScreenModel* picture = &recording::screen();
+    if (argc > 1) {
+        ticksLeft = std::atoi(argv[1]);
+        recording::onPause(onPause);
+        GameState game;
+        beginGame();
+        for (int tick = ticksLeft; tick > 0; --tick) playTick(game);
+        picture = &atPause;
+    } else {
+        renderMaze();
+    }
+    for (int row = 0; row < ScreenModel::kRows; ++row) {
+        for (int column = 0; column < ScreenModel::kColumns; ++column) {
+            const ScreenCell& cell = picture->at(column, row);
             std::printf("%02x:%x ", cell.glyph, static_cast<unsigned>(cell.attr));
         }
         std::printf("\n");

@@ -39,15 +39,15 @@ exec sleep 600
 class Pane(contextlib.AbstractContextManager):
     """The game in a detached tmux session on a private server, in the case's scratch directory."""
 
-    def __init__(self, args, name, size=(100, 30), term='tmux-256color', env=None):
+    def __init__(self, args, name, size=(100, 30), term='tmux-256color', env=None, command=None):
         self.dir, self.socket = args.dir, str(args.dir / f'{name}.tmux')  # gone with the dir
         for old in ('stty-before', 'stty-after', 'status'): (self.dir / old).unlink(missing_ok=True)
         (self.dir / 'tmux.conf').write_text(f'set -g default-terminal {term}\nset -g status off\n')
         (self.dir / 'run.sh').write_text(RUN_SH)
-        command = ['new-session', '-d', '-x', str(size[0]), '-y', str(size[1]), '-c', str(self.dir)]
+        session = ['new-session', '-d', '-x', str(size[0]), '-y', str(size[1]), '-c', str(self.dir)]
         for item in {'LANG': 'C.UTF-8', 'LC_ALL': 'C.UTF-8', **(env or {})}.items():
-            command += ['-e', '%s=%s' % item]
-        self.tmux(*command, 'sh', 'run.sh', args.game)
+            session += ['-e', '%s=%s' % item]
+        self.tmux(*session, 'sh', 'run.sh', *(command or [args.game]))
 
     def __exit__(self, *error):
         self.tmux('kill-server')
@@ -143,6 +143,83 @@ def case_level(args, term='tmux-256color', colours=COLOURS_16):
         assert pane.screen() == '10', 'the game is not on the alternate screen or shows the cursor'
 
 
+def green_box(pane):
+    """The menu box whose corner shows in green, if the menu stands whole."""
+    if 'Main Menu' in pane.text():
+        boxes = [box for box, row in enumerate(pane.cells()[0:30:6]) if row[0][1] == 2]
+        return boxes[0] if len(boxes) == 1 else None
+
+
+def reference_screen(args, ticks):
+    lines = subprocess.run([args.reference, str(ticks)], capture_output=True, text=True,
+                           check=True).stdout.splitlines()
+    return [[tuple(int(part, 16) for part in word.split(':')) for word in line.split()]
+            for line in lines]
+
+
+def idle_tick_screens(pane, args, colours, origin, count=2):
+    """Waits until whole screens for `count` different ticks were each exactly the picture that
+    the game presents at the pause of the tick its clock shows (the player standing still): every
+    cell, margins and blanks included, on black."""
+    references, matched, mismatch = {}, set(), []
+
+    def differences(screen):
+        row = screen[origin[1] + 20][origin[0] + 69:origin[0] + 86]
+        clock = re.match(r'Time: (\d+)', ''.join(cell[0] for cell in row))
+        if not clock: return ['no clock']
+        ticks = 3000 - int(clock.group(1))
+        if ticks not in references: references[ticks] = reference_screen(args, ticks)
+        want, found = references[ticks], []
+        for y, line in enumerate(screen[:len(screen) - 1]):
+            for x, shown in enumerate(line):
+                r, c = y - origin[1], x - origin[0]
+                glyph, attr = want[r][c] if 0 <= r < 30 and 0 <= c < 100 else (0x20, 7)
+                char = bytes([glyph]).decode('cp437') if glyph else ' '
+                ok = (shown[0], shown[2]) == (' ', 0) if char == ' ' else \
+                    shown == (char, *colours[attr])
+                if not ok: found.append(f'tick {ticks} ({x},{y}) wants {char!r} {colours.get(attr)}, '
+                                        f'shows {shown}')
+        if not found: matched.add(ticks)
+        return found
+
+    def enough():
+        mismatch[:] = differences(pane.cells())
+        return len(matched) >= count
+    try:
+        pane.wait_for(f'{count} whole idle-tick screens as the game draws them', enough)
+    finally:
+        print('\n'.join(mismatch[:20]))
+
+
+def case_idle_tick(args, term, colours, size):
+    origin = ((size[0] - 100) // 2, (size[1] - 30) // 2)
+    with Pane(args, 'idle-tick', size=size, term=term) as pane:
+        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
+        pane.press('Enter')
+        idle_tick_screens(pane, args, colours, origin)
+
+
+def case_slow_line(args):
+    """At 9,600 bytes a second, with the line stalled now and then: the pictures the game could
+    not send meanwhile give way to the latest one, which arrives whole once the line moves, also
+    when the game has gone idle in the menu."""
+    relay = [sys.executable, str(Path(__file__).with_name('slow_line.py')), '9600', args.game]
+    with Pane(args, 'slow-line', command=relay) as pane:
+        pane.wait_for('the menu', lambda: green_box(pane) == 1)
+        (pane.dir / 'stall').touch()
+        pane.press('Down')
+        time.sleep(0.5)
+        assert green_box(pane) == 1, 'output went through a stalled line'
+        (pane.dir / 'stall').unlink()
+        pane.wait_for('the menu on Assistance', lambda: green_box(pane) == 2)
+        pane.press('Up', 'the menu on Start game', lambda: green_box(pane) == 1)
+        (pane.dir / 'stall').touch()
+        pane.press('Enter')
+        time.sleep(1.5)
+        (pane.dir / 'stall').unlink()
+        idle_tick_screens(pane, args, COLOURS_16, (0, 0))
+
+
 def case_size(args):
     with Pane(args, 'size', size=(80, 24)) as pane:
         pane.wait_for('the size message at 80x24', lambda: '100 x 30' in pane.text())
@@ -186,11 +263,7 @@ def case_menu_to_loss_and_exit(args):
     env = {'EDITOR': f'sh {args.dir}/editor.sh', 'VISUAL': ''}
     help_files = [args.dir / name for name in ('Assistance.txt', 'Information.txt')]
 
-    def green_box():  # the menu box whose corner shows in green
-        if 'Main Menu' in pane.text():
-            boxes = [box for box, row in enumerate(pane.cells()[0:30:6]) if row[0][1] == 2]
-            return boxes[0] if len(boxes) == 1 else None
-
+    green = lambda: green_box(pane)
     def player():  # the player's square in the start area and the walkers' rows below
         for row, line in enumerate(pane.text().split('\n')[:8]):
             if '■' in line[:13]: return line.index('■'), row
@@ -206,14 +279,14 @@ def case_menu_to_loss_and_exit(args):
         return not playing
 
     with Pane(args, 'front', env=env) as pane:
-        pane.wait_for('the menu on Start game', lambda: green_box() == 1)
+        pane.wait_for('the menu on Start game', lambda: green() == 1)
         assert all(map(Path.is_file, help_files)), 'no help files written'
         check_idle(pane.game_pid(), 'the menu')
-        pane.press('Down', 'Assistance', lambda: green_box() == 2)
+        pane.press('Down', 'Assistance', lambda: green() == 2)
         pane.press('Enter', 'the editor', lambda: pane.file('editor.log'))
-        pane.wait_for('the menu again', lambda: pane.screen() == '10' and green_box() == 2)
+        pane.wait_for('the menu again', lambda: pane.screen() == '10' and green() == 2)
         # An Enter taken twice would run the editor again before the menu could take this key.
-        pane.press('Up', 'Start game', lambda: green_box() == 1)
+        pane.press('Up', 'Start game', lambda: green() == 1)
         assert pane.file('editor.log') == 'Assistance.txt ' + pane.file('stty-before'), \
             f'editor not run once on Assistance.txt in the modes found: {pane.file("editor.log")}'
         pane.press('Enter', 'the player at (4,2)', lambda: player() == (4, 2))
@@ -224,8 +297,8 @@ def case_menu_to_loss_and_exit(args):
 
     for path in help_files: path.unlink()
     with Pane(args, 'front-exit', env=env) as pane:
-        pane.wait_for('the menu', lambda: green_box() == 1)
-        for box in (2, 3, 4): pane.press('Down', f'box {box}', lambda: green_box() == box)
+        pane.wait_for('the menu', lambda: green() == 1)
+        for box in (2, 3, 4): pane.press('Down', f'box {box}', lambda: green() == box)
         pane.press('Enter')
         pane.restored('Exit', 0)
         assert all(map(Path.is_file, help_files)), 'help files not written again'
@@ -234,6 +307,10 @@ def case_menu_to_loss_and_exit(args):
 CASES = {'level': case_level, 'size': case_size, 'suspend': case_suspend,
          'level-8-colours': lambda args: case_level(args, 'screen', COLOURS_8),
          'menu-to-loss-and-exit': case_menu_to_loss_and_exit,
+         'idle-tick': lambda args: case_idle_tick(args, 'tmux-256color', COLOURS_16, (100, 30)),
+         'idle-tick-8-colours-centred': lambda args: case_idle_tick(args, 'screen', COLOURS_8,
+                                                                     (104, 34)),
+         'slow-line': case_slow_line,
          **{f'sig{name}': lambda args, name=name: case_signal(args, name)
             for name in ('int', 'term', 'hup', 'quit', 'segv', 'abrt')}}
 

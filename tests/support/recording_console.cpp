@@ -1,4 +1,4 @@
-#include "bench/recording_console.h"
+#include "tests/support/recording_console.h"
 
 #include "console/terminal/curses.h"
 
@@ -26,17 +26,22 @@ Recording recorder;
 // Console attribute -> terminal colour on a terminal with 16 colours.
 constexpr int kTerminalColour[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
 
+std::string expand(const std::string& templ, int first, int second = 0) {
+    const char* text = tiparm(templ.c_str(), first, second);
+    return text != nullptr ? text : "";
+}
+
 void record(unsigned char byte) {
     const int column = recorder.model.cursorColumn();
     const int row = recorder.model.cursorRow();
     recorder.model.write(byte);
     if (byte == '\n' || byte == '\r' || byte == '\b') return;  // moves, counted at the next glyph
-    if (column != recorder.cursorColumn || row != recorder.cursorRow) {
-        recorder.naive += std::string(tiparm(recorder.escapes.cursorAddress.c_str(), row, column)).size();
-    }
+    if (recorder.escapes.cursorAddress.empty()) return;
+    if (column != recorder.cursorColumn || row != recorder.cursorRow)
+        recorder.naive += expand(recorder.escapes.cursorAddress, row, column).size();
     const int colour = kTerminalColour[static_cast<int>(recorder.model.attr()) & 15];
     if (colour != recorder.colour) {
-        recorder.naive += std::string(tiparm(recorder.escapes.foreground.c_str(), colour)).size();
+        recorder.naive += expand(recorder.escapes.foreground, colour).size();
         recorder.colour = colour;
     }
     recorder.naive += recorder.glyphs[byte].size();
