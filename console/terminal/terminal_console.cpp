@@ -269,10 +269,10 @@ void waitUntil(long long deadlineUs) {
     }
 }
 
-// Nothing the game does can change the picture before the player does something: it shows what
-// the terminal shows, the terminal has all of it, and no key is down.
+// Nothing the game does can change the picture before the player does something: it is the
+// picture last sent (or on its way, on a slow line), and no key is down.
 bool idle() {
-    return !outputBusy() && !tooSmall() && !terminal::keys().anyDown(terminal::nowMs()) &&
+    return !tooSmall() && !terminal::keys().anyDown(terminal::nowMs()) &&
            console.writer->shows(console.model);
 }
 
@@ -289,6 +289,9 @@ void frameBoundary() {
     serviceSignals();
     if (idle()) {
         waitUntil(-1);
+        // The frame clock starts again from the wake: the pass that reads the key and the next
+        // one stay a frame apart, as a key tap's moment of being down expects.
+        console.lastFrameUs = nowUs();
         return;
     }
     waitUntil(console.lastFrameUs + kFrameUs);
