@@ -105,6 +105,34 @@ void EscapeWriter::setTerminalSize(int rows, int columns) {
     originRow_ = std::max(0, (rows - ScreenModel::kRows) / 2);
     originColumn_ = std::max(0, (columns - ScreenModel::kColumns) / 2);
     known_ = false;
+    const auto longest = static_cast<std::size_t>(std::max(rows, columns) + 1);
+    for (Cache* cache : {&columnAddresses_, &rowAddresses_, &rights_, &lefts_, &ups_, &downs_})
+        cache->assign(longest, std::nullopt);
+    pictureAddresses_.assign(ScreenModel::kRows * ScreenModel::kColumns, std::nullopt);
+}
+
+const std::string& EscapeWriter::cached(Cache& cache, const std::string& templ, int index,
+                                        int second) {
+    if (index < 0 || static_cast<std::size_t>(index) >= cache.size()) {
+        scratch_ = expand(templ, index, second);
+        return scratch_;
+    }
+    auto& entry = cache[static_cast<std::size_t>(index)];
+    if (!entry) entry = expand(templ, index, second);
+    return *entry;
+}
+
+// The absolute address of a cell; those of the picture's cells are kept.
+const std::string& EscapeWriter::address(int row, int column) {
+    const int r = row - originRow_;
+    const int c = column - originColumn_;
+    if (r < 0 || r >= ScreenModel::kRows || c < 0 || c >= ScreenModel::kColumns) {
+        scratch_ = expand(escapes_.cursorAddress, row, column);
+        return scratch_;
+    }
+    auto& entry = pictureAddresses_[static_cast<std::size_t>(r * ScreenModel::kColumns + c)];
+    if (!entry) entry = expand(escapes_.cursorAddress, row, column);
+    return *entry;
 }
 
 // Console attributes are bit sets (1 blue, 2 green, 4 red, 8 bright); terminals number colours
@@ -131,7 +159,7 @@ void EscapeWriter::blackOut(std::string& out) {
     cursorKnown_ = true;
     if (!escapes_.backgroundErase && !blackBackground_.empty()) {
         for (int row = 0; row < rows_; ++row) {
-            if (row > 0) out += expand(escapes_.cursorAddress, row, 0);
+            if (row > 0) out += address(row, 0);
             out.append(static_cast<std::size_t>(columns_), ' ');
         }
         cursorKnown_ = false;
@@ -161,16 +189,17 @@ void EscapeWriter::setPen(Pen pen, std::string& out) {
 // the cells in between when they already show what they would be written as).
 void EscapeWriter::moveTo(int row, int column, const ScreenModel& model, std::string& out) {
     if (cursorKnown_ && cursorRow_ == row && cursorColumn_ == column) return;
-    std::string best = expand(escapes_.cursorAddress, row, column);
+    std::string best = address(row, column);
     if (cursorKnown_) {
         std::string verticals[4];
         int count = 0;
         if (row == cursorRow_) {
             verticals[count++] = "";
         } else {
-            verticals[count++] = expand(escapes_.rowAddress, row);
+            verticals[count++] = cached(rowAddresses_, escapes_.rowAddress, row);
             const int rows = std::abs(row - cursorRow_);
-            verticals[count++] = expand(row > cursorRow_ ? escapes_.down : escapes_.up, rows);
+            verticals[count++] = row > cursorRow_ ? cached(downs_, escapes_.down, rows)
+                                                  : cached(ups_, escapes_.up, rows);
             if (row < cursorRow_ && rows <= 3 && !escapes_.up1.empty())
                 verticals[count++] = repeated(escapes_.up1, rows);
         }
@@ -182,14 +211,15 @@ void EscapeWriter::moveTo(int row, int column, const ScreenModel& model, std::st
         if (column == from) {
             horizontals[options++] = "";
         } else {
-            horizontals[options++] = expand(escapes_.columnAddress, column);
-            horizontals[options++] = expand(column > from ? escapes_.right : escapes_.left, cells);
+            horizontals[options++] = cached(columnAddresses_, escapes_.columnAddress, column);
+            horizontals[options++] = column > from ? cached(rights_, escapes_.right, cells)
+                                                   : cached(lefts_, escapes_.left, cells);
             const std::string& one = column > from ? escapes_.right1 : escapes_.left1;
             if (cells <= 4 && !one.empty()) horizontals[options++] = repeated(one, cells);
             if (!escapes_.carriageReturn.empty() && column < from) {
                 horizontals[options++] =
                     escapes_.carriageReturn +
-                    (column == 0 ? std::string() : expand(escapes_.right, column));
+                    (column == 0 ? std::string() : cached(rights_, escapes_.right, column));
             }
             // The cells in between, written again, when each shows the same either way.
             if (column > from && from >= originColumn_) {

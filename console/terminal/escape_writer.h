@@ -9,7 +9,9 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "console/screen_model.h"
 
@@ -73,6 +75,12 @@ private:
     bool looksSame(const ScreenCell& a, const ScreenCell& b) const {
         return a == b || (blank(a.glyph) && blank(b.glyph));
     }
+    // A parameterised sequence expanded once and kept: the expansion is the costly part of a
+    // frame, and the same few moves recur.
+    using Cache = std::vector<std::optional<std::string>>;
+    const std::string& cached(Cache& cache, const std::string& templ, int index, int second = 0);
+    const std::string& address(int row, int column);
+
     Pen penFor(Colour colour) const;
     void blackOut(std::string& out);
     void setPen(Pen pen, std::string& out);
@@ -80,6 +88,8 @@ private:
     void put(const ScreenCell& cell, std::string& out);
 
     TerminalEscapes escapes_;
+    Cache columnAddresses_, rowAddresses_, rights_, lefts_, ups_, downs_, pictureAddresses_;
+    std::string scratch_;
     std::array<std::string, 256> glyphs_;
     std::array<std::string, 16> foregrounds_;
     std::string blackBackground_;

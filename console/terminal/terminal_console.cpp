@@ -61,8 +61,9 @@ struct Console {
     ScreenModel model;
     std::optional<EscapeWriter> writer;
     unsigned long long framedChanges = 0;  // the model's change count when last framed
+    bool deferred = false;                 // a presentation waits for the line to take more
     bool clearedSinceFrame = false;
-    long long lastFrameUs = -kFrameUs;
+    long long lastFrameUs = 0;
     int callsSinceClockCheck = 0;
 
     // The terminal's size.
@@ -156,6 +157,7 @@ bool ensureStarted() {
             console.outFd = openOwnOutput();
             std::atexit(sendEverythingAtExit);  // runs before the terminal is given back
         }
+        console.lastFrameUs = nowUs() - kFrameUs;  // the first frame need not wait
     }
     return !console.plain;
 }
@@ -238,7 +240,8 @@ void present() {
     if (tooSmall()) waitForRoom();
     console.lastFrameUs = nowUs();
     sendPending();
-    if (outputBusy() || !pictureChanged()) return;
+    console.deferred = outputBusy();
+    if (console.deferred || !pictureChanged()) return;
     console.writer->frame(console.model, console.pending);
     console.framedChanges = console.model.changeCount();
     sendPending();
@@ -251,7 +254,7 @@ void waitUntil(long long deadlineUs) {
     for (;;) {
         if (!console.plain) {
             serviceSignals();
-            if (!console.writer->knowsScreen() || (!outputBusy() && pictureChanged())) present();
+            if (!console.writer->knowsScreen() || (console.deferred && !outputBusy())) present();
         }
         const long long leftUs = deadlineUs - nowUs();
         if (deadlineUs >= 0 && leftUs <= 0) return;
