@@ -58,7 +58,8 @@ bool KeyState::query(Key key, long long nowMs) {
 
 bool KeyState::anyDown(long long nowMs) const {
     for (const Facts& facts : facts_) {
-        const bool down = facts.down && nowMs - facts.lastEventMs <= kStaleDownMs;
+        const bool down =
+            facts.down && (!quietKeysExpire_ || nowMs - facts.lastEventMs <= kStaleDownMs);
         if (facts.pressedSinceQuery || down || nowMs < facts.downUntilMs) return true;
     }
     return false;

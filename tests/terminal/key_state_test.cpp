@@ -79,3 +79,27 @@ TEST(KeyState, WhereEveryReleaseIsReportedAQuietHeldKeyStaysDown) {
 }
 
 }  // namespace
+
+namespace {
+
+// The idle menu sleeps only when no key would act on the next pass: not while a press waits for
+// its first query, nor in the moment after it, nor while a key with reported releases is held.
+TEST(KeyState, AnyDownUntilNoKeyCouldActOnTheNextPass) {
+    KeyState keys;
+    EXPECT_FALSE(keys.anyDown(0));
+    keys.apply(Down, Press, 10);
+    EXPECT_TRUE(keys.anyDown(50));  // read during a wait, not asked for yet
+    keys.query(Down, 50);
+    EXPECT_TRUE(keys.anyDown(50 + KeyState::kDownWindowMs - 1));
+    EXPECT_FALSE(keys.anyDown(50 + KeyState::kDownWindowMs));
+
+    keys.setReleasesReported(true, true);
+    keys.apply(Left, Press, 100);
+    keys.query(Left, 100);
+    EXPECT_TRUE(keys.anyDown(100 + 2 * kPassMs));
+    EXPECT_FALSE(keys.anyDown(100 + KeyState::kStaleDownMs + 1));  // a release was lost
+    keys.apply(Left, Release, 200);
+    EXPECT_FALSE(keys.anyDown(200));
+}
+
+}  // namespace
