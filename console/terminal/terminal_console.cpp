@@ -264,6 +264,8 @@ void waitUntil(long long deadlineUs) {
         } else if (outputBusy()) {
             terminal::waitForInput(leftMs, console.outFd);
             sendPending();
+            // A key typed meanwhile ends an idle sleep even while the line is still busy.
+            if (deadlineUs < 0 && terminal::keys().anyDown(terminal::nowMs())) return;
             continue;  // only the line freed up, perhaps: keep sleeping
         } else {
             terminal::waitForInput(leftMs);

@@ -233,6 +233,10 @@ void enterGameModes() {
 void setUpColours() {
     if (!has_colors()) return;
     start_color();
+    // curses' own first clear then needs no colour: on a terminal that does not clear in the
+    // background colour it would write a blank over every cell, which the game's first frame
+    // does again in black.
+    use_default_colors();
     session.sixteenColours = COLORS >= 16;
 }
 
@@ -337,7 +341,9 @@ bool start() {
     session.started = true;
     session.inputIsTerminal = isatty(kIn) == 1;
 
-    std::setlocale(LC_ALL, "");
+    // Only the character set matters to the game (UTF-8 or not, and how wide a glyph is); reading
+    // the other categories would cost a good part of the start-up.
+    std::setlocale(LC_CTYPE, "");
     session.unicode = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
     if (!isatty(kOut)) return false;
 
