@@ -193,13 +193,13 @@ void showSizeMessage() {
             ": please make it larger.",
     };
     sendEverything(kHandOverWaitMs);  // curses writes next, on the shared description
-    werase(stdscr);
-    clearok(curscr, TRUE);
-    if (has_colors()) {
+    if (has_colors()) {  // on black, as the game is
         init_pair(1, COLOR_WHITE, COLOR_BLACK);
         bkgdset(' ' | COLOR_PAIR(1));
         wattrset(stdscr, static_cast<int>(COLOR_PAIR(1)));
     }
+    werase(stdscr);
+    clearok(curscr, TRUE);
     const int top = std::max(0, console.rows / 2 - 1);
     for (int i = 0; i < 2; ++i) {
         const int width = static_cast<int>(lines[i].size());
