@@ -20,7 +20,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/support/recording_console.h"
+#include "console/headless/recording_console.h"
 #include "console/cp437.h"
 #include "console/terminal/curses.h"
 #include "console/terminal/escape_writer.h"

@@ -10,7 +10,7 @@
 #include "play/enemies.h"
 #include "play/game_state.h"
 #include "play/play_loop.h"
-#include "tests/support/test_console.h"
+#include "console/headless/test_console.h"
 
 namespace {
 

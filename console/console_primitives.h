@@ -5,7 +5,7 @@
 // background; glyphs are single bytes shown as code page 437 shows them.
 //
 // One implementation is linked into each program: the terminal backend (console/terminal), the
-// Windows console backend (console/win32) or the test console (tests/support).
+// Windows console backend (console/win32) or the headless test console (console/headless).
 #pragma once
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "front/main_menu.h"
-#include "tests/support/test_console.h"
+#include "console/headless/test_console.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "console/console_primitives.h"
 #include "maze/maze_grid.h"
 #include "maze/maze_renderer.h"
-#include "tests/support/test_console.h"
+#include "console/headless/test_console.h"
 
 namespace {
 

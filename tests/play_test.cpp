@@ -16,7 +16,7 @@
 #include "play/movement.h"
 #include "play/overlays.h"
 #include "play/switches.h"
-#include "tests/support/test_console.h"
+#include "console/headless/test_console.h"
 #include "tools/route_finder_script.h"
 
 namespace {

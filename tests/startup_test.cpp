@@ -13,7 +13,7 @@
 #endif
 
 #include "front/startup.h"
-#include "tests/support/test_console.h"
+#include "console/headless/test_console.h"
 
 namespace fs = std::filesystem;
 

@@ -20,7 +20,7 @@
 #include "maze/maze_grid.h"
 #include "play/game_state.h"
 #include "play/play_loop.h"
-#include "tests/support/test_console.h"
+#include "console/headless/test_console.h"
 #include "tools/route_finder_script.h"
 
 namespace {

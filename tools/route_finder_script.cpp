@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "console/console_primitives.h"
-#include "tests/support/test_console.h"
+#include "console/headless/test_console.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "console/headless/recording_console.h"
 #include "maze/maze_renderer.h"
 #include "play/game_state.h"
 #include "play/play_loop.h"
-#include "tests/support/recording_console.h"
 
 namespace {
 

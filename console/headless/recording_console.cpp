@@ -1,4 +1,4 @@
-#include "tests/support/recording_console.h"
+#include "console/headless/recording_console.h"
 
 #include "console/terminal/curses.h"
 

@@ -1,5 +1,6 @@
-// The test console: a screen model with a virtual clock and scripted keys, linked into the tests
-// and tools in place of a real console, so the real game code runs headless and fast.
+// The test console, a headless backend: a screen model with a virtual clock and scripted keys,
+// linked into the tests, tools and benchmarks in place of a real console, so the real game code
+// runs headless and fast.
 #pragma once
 
 #include <initializer_list>

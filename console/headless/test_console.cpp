@@ -1,4 +1,4 @@
-#include "tests/support/test_console.h"
+#include "console/headless/test_console.h"
 
 #include <array>
 #include <deque>
