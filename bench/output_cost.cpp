@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
     recording::reset(escapes);
     recording::onPause(presentToAll);
     GameState game;
-    beginGame();
+    beginGame(game);
     for (int tick = 0; tick <= kTicks; ++tick) playTick(game);
     endwin();
 

@@ -1,76 +1,61 @@
 // Costs of one tick on the test console: the enemy phase alone, and the whole tick with all its
 // drawing, on the initial level and on the level after 1,000 ticks with projectiles in flight.
-// Every iteration starts from the same saved state; the copy back costs about what the
-// GridRestore benchmark shows.
+// Every iteration starts from the same saved game; the copy back costs about what the GameCopy
+// benchmark shows.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-
-#include "maze/maze_grid.h"
+#include "console/headless/test_console.h"
 #include "play/enemies.h"
 #include "play/game_state.h"
 #include "play/play_loop.h"
-#include "console/headless/test_console.h"
 
 namespace {
 
-struct Saved {
-    char grid[kMazeRows][kMazeColumns];
-    GameState game;
-};
-
 // A game from its start, the player standing still at the start for `ticks` ticks (no enemy
 // reaches him there).
-Saved gameAfter(int ticks) {
-    resetMazeGrid();
+GameState gameAfter(int ticks) {
+    GameState game;
     testconsole::reset();
-    beginGame();
-    Saved saved{};
+    beginGame(game);
     for (int tick = 0; tick < ticks; ++tick) {
-        playTick(saved.game);
+        playTick(game);
         testservices::reset();
     }
-    std::memcpy(saved.grid, mazeGrid, sizeof mazeGrid);
-    return saved;
+    return game;
 }
 
-void restore(const Saved& saved, GameState& game) {
-    std::memcpy(mazeGrid, saved.grid, sizeof mazeGrid);
-    game = saved.game;
-}
-
-void GridRestore(benchmark::State& state) {
-    const Saved saved = gameAfter(0);
+void GameCopy(benchmark::State& state) {
+    const GameState saved = gameAfter(0);
     GameState game;
     for (auto _ : state) {
-        restore(saved, game);
-        benchmark::DoNotOptimize(mazeGrid);
+        game = saved;
+        benchmark::DoNotOptimize(game);
     }
 }
 
 void EnemyPhase(benchmark::State& state) {
-    const Saved saved = gameAfter(static_cast<int>(state.range(0)));
+    const GameState saved = gameAfter(static_cast<int>(state.range(0)));
     GameState game;
     for (auto _ : state) {
-        restore(saved, game);
+        game = saved;
         moveEnemies(game);
-        benchmark::DoNotOptimize(mazeGrid);
+        benchmark::DoNotOptimize(game);
     }
 }
 
 void WholeTick(benchmark::State& state) {
-    const Saved saved = gameAfter(static_cast<int>(state.range(0)));
+    const GameState saved = gameAfter(static_cast<int>(state.range(0)));
     GameState game;
     for (auto _ : state) {
-        restore(saved, game);
+        game = saved;
         playTick(game);
         testservices::reset();
-        benchmark::DoNotOptimize(mazeGrid);
+        benchmark::DoNotOptimize(game);
     }
 }
 
 }  // namespace
 
-BENCHMARK(GridRestore);
+BENCHMARK(GameCopy);
 BENCHMARK(EnemyPhase)->ArgName("afterTicks")->Arg(0)->Arg(1000);
 BENCHMARK(WholeTick)->ArgName("afterTicks")->Arg(0)->Arg(1000);

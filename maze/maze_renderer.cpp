@@ -1,52 +1,13 @@
 #include "maze/maze_renderer.h"
 
-#include "maze/maze_grid.h"
-
-namespace {
-
-// clang-format off
-constexpr GlyphTable kGlyphTable = {
-    {'.', {'.',  Colour::White}},
-    // Blue walls.
-    {'0', {0xB9, Colour::Blue}}, {'1', {0xCD, Colour::Blue}}, {'2', {0xBA, Colour::Blue}},
-    {'3', {0xC9, Colour::Blue}}, {'4', {0xBB, Colour::Blue}}, {'5', {0xBC, Colour::Blue}},
-    {'6', {0xC8, Colour::Blue}}, {'7', {0xCB, Colour::Blue}}, {'8', {0xCA, Colour::Blue}},
-    {'9', {0xCC, Colour::Blue}}, {'S', {0xCE, Colour::Blue}},
-    // Doors.
-    {'A', {0xCD, Colour::Green}},  {'B', {0xCD, Colour::Red}},    {'C', {0xCD, Colour::Yellow}},
-    {'D', {0xBA, Colour::Yellow}}, {'E', {0xBA, Colour::Aqua}},   {'T', {0xBA, Colour::Gray}},
-    {'U', {0xBA, Colour::Purple}}, {'W', {0xBA, Colour::White}},
-    // Launchers and hidden passages, disguised as walls and doors.
-    {'F', {0xCC, Colour::Blue}}, {'G', {0xBA, Colour::Blue}}, {'M', {0xC9, Colour::Blue}},
-    {'N', {0xCD, Colour::Blue}}, {'n', {0xCD, Colour::Blue}}, {'q', {0xCD, Colour::Blue}},
-    {'P', {0xCD, Colour::Red}},  {'p', {0xCD, Colour::Red}},
-    {'Q', {0xBA, Colour::Blue}}, {'w', {0xBA, Colour::Blue}}, {'y', {0xBA, Colour::White}},
-    // The finish.
-    {'f', {0xDB, Colour::Purple}},
-    // Status box frames.
-    {'k', {0xC9, Colour::White}}, {'i', {0xCD, Colour::White}}, {'l', {0xBB, Colour::White}},
-    {'j', {0xBA, Colour::White}}, {'K', {0xC8, Colour::White}}, {'v', {0xBC, Colour::White}},
-    // The bottom strip: gradient and block letters.
-    {'g', {0xDB, Colour::LightBlue}}, {'s', {0xB2, Colour::LightBlue}},
-    {'J', {0xB1, Colour::LightBlue}}, {'L', {0xB0, Colour::LightBlue}},
-    {'z', {0xDB, Colour::White}},     {'x', {0xB2, Colour::Gray}},
-};
-// clang-format on
-
-}  // namespace
-
-std::optional<GlyphLook> mazeGlyph(char code) {
-    return kGlyphTable.find(code);
-}
-
-void renderMaze() {
+void renderMaze(const MazeGrid& grid) {
     clearScreen();
-    drawPicture(&mazeGrid[0][0], kMazeRows, kMazeColumns, kMazeColumns, kGlyphTable);
+    drawPicture(grid[0], kMazeRows, kMazeColumns, kMazeColumns, kMazeGlyphs);
 }
 
-void dumpMaze() {
-    for (const auto& row : mazeGrid) {
-        putText(row);
+void dumpMaze(const MazeGrid& grid) {
+    for (int row = 0; row < kMazeRows; ++row) {
+        putText(grid[row]);
         putText("\n");
     }
 }

@@ -41,62 +41,65 @@ constexpr std::string_view kGrayShotUpStoppers = "1n";
 
 constexpr int kLastColumn = kMazeCellsPerRow - 1;
 
-void vacate(int column, int row) {
-    mazeGrid[row][column] = Cell::Floor;
+void vacate(MazeGrid& grid, int column, int row) {
+    grid[row][column] = Cell::Floor;
     gotoXY(column, row);
     putText(" ");
 }
 
-void occupy(int column, int row, char code, const Look& look) {
-    mazeGrid[row][column] = code;
+void occupy(MazeGrid& grid, int column, int row, char code, const Look& look) {
+    grid[row][column] = code;
     gotoXY(column, row);
     setColor(look.colour);
     putGlyph(look.glyph);
     if (look.restoresWhite) setColor(Colour::White);
 }
 
-bool holdsOneOf(int column, int row, std::string_view codes) {
-    return codes.find(mazeGrid[row][column]) != std::string_view::npos;
+bool holdsOneOf(const MazeGrid& grid, int column, int row, std::string_view codes) {
+    return codes.find(grid[row][column]) != std::string_view::npos;
 }
 
 // Spacing cells beyond the grid's edge hold no projectile.
-bool spacingHolds(int column, int row, int columnStep, int rowStep, std::span<const int> spacing,
-                  char shot) {
+bool spacingHolds(const MazeGrid& grid, int column, int row, int columnStep, int rowStep,
+                  std::span<const int> spacing, char shot) {
     for (const int distance : spacing) {
         const int c = column + columnStep * distance;
         const int r = row + rowStep * distance;
-        if (c >= 0 && r >= 0 && mazeGrid[r][c] == shot) return true;
+        if (c >= 0 && r >= 0 && grid[r][c] == shot) return true;
     }
     return false;
 }
 
-void releaseLeft(int column, int row, std::span<const int> spacing) {
-    if (column < 1 || mazeGrid[row][column - 1] != Cell::Floor) return;
-    if (spacingHolds(column, row, -1, 0, spacing, Cell::ShotLeft)) return;
-    occupy(column - 1, row, Cell::ShotLeft, kShotLeftLook);
+void releaseLeft(MazeGrid& grid, int column, int row, std::span<const int> spacing) {
+    if (column < 1 || grid[row][column - 1] != Cell::Floor) return;
+    if (spacingHolds(grid, column, row, -1, 0, spacing, Cell::ShotLeft)) return;
+    occupy(grid, column - 1, row, Cell::ShotLeft, kShotLeftLook);
 }
 
-void releaseUp(int column, int row, std::span<const int> spacing, char shot, const Look& look) {
-    if (row < 1 || mazeGrid[row - 1][column] != Cell::Floor) return;
-    if (spacingHolds(column, row, 0, -1, spacing, shot)) return;
-    occupy(column, row - 1, shot, look);
+void releaseUp(MazeGrid& grid, int column, int row, std::span<const int> spacing, char shot,
+               const Look& look) {
+    if (row < 1 || grid[row - 1][column] != Cell::Floor) return;
+    if (spacingHolds(grid, column, row, 0, -1, spacing, shot)) return;
+    occupy(grid, column, row - 1, shot, look);
 }
 
 // A projectile replaces whatever its next cell holds, unless that cell stops it.
-void flyLeft(int column, int row) {
-    vacate(column, row);
-    if (column >= 1 && !holdsOneOf(column - 1, row, kShotLeftStoppers))
-        occupy(column - 1, row, Cell::ShotLeft, kShotLeftLook);
+void flyLeft(MazeGrid& grid, int column, int row) {
+    vacate(grid, column, row);
+    if (column >= 1 && !holdsOneOf(grid, column - 1, row, kShotLeftStoppers))
+        occupy(grid, column - 1, row, Cell::ShotLeft, kShotLeftLook);
 }
 
-void flyUp(int column, int row, char shot, std::string_view stoppers, const Look& look) {
-    vacate(column, row);
-    if (row >= 1 && !holdsOneOf(column, row - 1, stoppers)) occupy(column, row - 1, shot, look);
+void flyUp(MazeGrid& grid, int column, int row, char shot, std::string_view stoppers,
+           const Look& look) {
+    vacate(grid, column, row);
+    if (row >= 1 && !holdsOneOf(grid, column, row - 1, stoppers))
+        occupy(grid, column, row - 1, shot, look);
 }
 
 bool freeForWalker(const GameState& game, int column, int row, char walker) {
     if (column < 0 || column > kLastColumn) return false;
-    const char code = mazeGrid[row][column];
+    const char code = game.grid[row][column];
     return code == Cell::Floor ||
            (walker == Cell::GrayWalker && code == Cell::PurpleDoor && game.purpleDoorOpen);
 }
@@ -106,15 +109,15 @@ bool freeForWalker(const GameState& game, int column, int row, char walker) {
 // be scanned, so it keeps stepping right within the same tick until it is blocked, turns, and
 // steps back one cell. A walker blocked on both sides is not placed again.
 void walk(GameState& game, int column, int row, char walker, const Look& look) {
-    vacate(column, row);
+    vacate(game.grid, column, row);
     const int ahead = game.walkersMoveLeft ? column - 1 : column + 1;
     const int behind = game.walkersMoveLeft ? column + 1 : column - 1;
     if (freeForWalker(game, ahead, row, walker)) {
-        occupy(ahead, row, walker, look);
+        occupy(game.grid, ahead, row, walker, look);
         return;
     }
     game.walkersMoveLeft = !game.walkersMoveLeft;
-    if (freeForWalker(game, behind, row, walker)) occupy(behind, row, walker, look);
+    if (freeForWalker(game, behind, row, walker)) occupy(game.grid, behind, row, walker, look);
 }
 
 // Every cell meets the enemy tests in a fixed order. A launcher leaves its own cell as it was and
@@ -122,37 +125,38 @@ void walk(GameState& game, int column, int row, char walker, const Look& look) {
 // switch over the codes, in the order of the tests, makes the same scan. Nothing marks an enemy
 // as moved: one written into a cell ahead of the scan is handled again there.
 void visit(GameState& game, int column, int row) {
-    switch (mazeGrid[row][column]) {
+    MazeGrid& grid = game.grid;
+    switch (grid[row][column]) {
         case 'M':
         case 'F':
-            releaseLeft(column, row, kLeftShortSpacing);
+            releaseLeft(grid, column, row, kLeftShortSpacing);
             break;
         case 'G':
-            releaseLeft(column, row, kLeftLongSpacing);
+            releaseLeft(grid, column, row, kLeftLongSpacing);
             break;
         case Cell::ShotLeft:
-            flyLeft(column, row);
+            flyLeft(grid, column, row);
             break;
         case 'n':
-            releaseUp(column, row, kUpSpacing, Cell::ShotUp, kShotUpReleasedLook);
+            releaseUp(grid, column, row, kUpSpacing, Cell::ShotUp, kShotUpReleasedLook);
             break;
         case 'N':
-            releaseUp(column, row, kUpSkipSpacing, Cell::ShotUp, kShotUpReleasedLook);
+            releaseUp(grid, column, row, kUpSkipSpacing, Cell::ShotUp, kShotUpReleasedLook);
             break;
         case 'p':
-            releaseUp(column, row, kUpSpacing, Cell::ShotUp, kShotUpReleasedLook);
+            releaseUp(grid, column, row, kUpSpacing, Cell::ShotUp, kShotUpReleasedLook);
             break;
         case 'P':
-            releaseUp(column, row, kUpSkipSpacing, Cell::ShotUp, kShotUpReleasedLook);
+            releaseUp(grid, column, row, kUpSkipSpacing, Cell::ShotUp, kShotUpReleasedLook);
             break;
         case Cell::ShotUp:
-            flyUp(column, row, Cell::ShotUp, kShotUpStoppers, kShotUpLook);
+            flyUp(grid, column, row, Cell::ShotUp, kShotUpStoppers, kShotUpLook);
             break;
         case 'q':
-            releaseUp(column, row, kGrayUpSpacing, Cell::GrayShotUp, kGrayShotUpLook);
+            releaseUp(grid, column, row, kGrayUpSpacing, Cell::GrayShotUp, kGrayShotUpLook);
             break;
         case Cell::GrayShotUp:
-            flyUp(column, row, Cell::GrayShotUp, kGrayShotUpStoppers, kGrayShotUpLook);
+            flyUp(grid, column, row, Cell::GrayShotUp, kGrayShotUpStoppers, kGrayShotUpLook);
             break;
         case 'm':
             walk(game, column, row, 'm', kRedWalkerLook);

@@ -1,8 +1,11 @@
-// The state of the one game of a program run. Start-up gives it its initial values; the phases of
-// a tick change it; nothing resets it.
+// A game in progress: its counters and flags and its own copy of the maze grid, one value that
+// can be copied and compared. Start-up gives the program's one game its initial values; the phases
+// of a tick change it; nothing resets it. Tests and tools copy it to save and restore a game.
 #pragma once
 
 #include <cstdint>
+
+#include "maze/maze_grid.h"
 
 struct GameState {
     std::int32_t playerCol = 4;
@@ -25,4 +28,7 @@ struct GameState {
 
     bool bannerActive = false;
     bool walkersMoveLeft = true;  // shared by every walker; true means leftward
+
+    // The level, changed in place as dots are eaten and enemies move.
+    MazeGrid grid = kLevel;
 };

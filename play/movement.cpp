@@ -89,7 +89,7 @@ TickOutcome movePlayer(GameState& game) {
         const int column = game.playerCol + step.columnDelta;
         const int row = game.playerRow + step.rowDelta;
         if (!insideGrid(column, row)) continue;
-        const char target = mazeGrid[row][column];
+        const char target = game.grid[row][column];
         if (!admitsPlayer(game, target, step.direction)) continue;
         ++game.steps;
         game.playerCol = column;
@@ -98,7 +98,7 @@ TickOutcome movePlayer(GameState& game) {
         if (target == Cell::Dot) game.score += kDotScore;
     }
 
-    char& rest = mazeGrid[game.playerRow][game.playerCol];
+    char& rest = game.grid[game.playerRow][game.playerCol];
     if (kEnemyCodes.find(rest) != std::string_view::npos) return TickOutcome::Caught;
     if (rest == Cell::Finish) {
         game.won = true;

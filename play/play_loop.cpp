@@ -51,10 +51,10 @@ void drawStatusLines(const GameState& game) {
 
 }  // namespace
 
-void beginGame() {
+void beginGame(const GameState& game) {
     clearScreen();
-    dumpMaze();
-    renderMaze();
+    dumpMaze(game.grid);
+    renderMaze(game.grid);
 }
 
 TickOutcome playTick(GameState& game) {
@@ -85,7 +85,7 @@ TickOutcome playLoop(GameState& game) {
 }
 
 void startGame(GameState& game) {
-    beginGame();
+    beginGame(game);
     playLoop(game);
     runEndScreen(game);
 }

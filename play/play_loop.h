@@ -10,8 +10,8 @@ inline constexpr const char* kBackgroundSound = "res/Glyph.wav";
 // How a tick ended: the game goes on, or the player was caught or reached the finish.
 enum class TickOutcome { Continue, Caught, Won };
 
-// Clears the console, prints the grid as text and draws the level.
-void beginGame();
+// Clears the console, prints the game's grid as text and draws it.
+void beginGame(const GameState& game);
 
 // Runs one tick of the play loop, all phases in their order.
 TickOutcome playTick(GameState& game);

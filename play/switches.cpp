@@ -5,7 +5,8 @@
 namespace {
 
 bool isWorked(const Door& door, const GameState& game) {
-    if (door.workedByWalker) return mazeGrid[door.switchRow][door.switchColumn] == Cell::GrayWalker;
+    if (door.workedByWalker)
+        return game.grid[door.switchRow][door.switchColumn] == Cell::GrayWalker;
     return game.playerCol == door.switchColumn && game.playerRow == door.switchRow;
 }
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "front/main_menu.h"
 #include "console/headless/test_console.h"
+#include "front/main_menu.h"
 
 namespace {
 

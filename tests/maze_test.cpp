@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "console/console_primitives.h"
+#include "console/headless/test_console.h"
 #include "maze/maze_grid.h"
 #include "maze/maze_renderer.h"
-#include "console/headless/test_console.h"
 
 namespace {
 
@@ -31,31 +31,17 @@ TEST(Console, NumbersLeaveStaleDigitsAndTypedWordsTheirColourButNoBlock) {
     EXPECT_EQ(testconsole::clockMs(), 20);  // ten milliseconds a letter
 }
 
-TEST(Maze, ResetLevelHoldsItsDotsWalkersBlanksAndRowEnds) {
-    mazeGrid[1][14] = Cell::Floor;  // what a game changed is put back
-    resetMazeGrid();
-    const std::string grid(&mazeGrid[0][0], sizeof mazeGrid);
-    EXPECT_EQ(std::ranges::count(grid, '.'), 249);
-    EXPECT_EQ(std::ranges::count_if(grid, [](char c) { return c && std::strchr("mabrc", c); }), 16);
-    EXPECT_EQ(grid.find_first_of("OHh"), std::string::npos);
-    // The seven switches, the start and the legend square.
-    const std::pair<int, int> blanks[] = {{25, 17}, {4, 17},  {2, 6}, {17, 21}, {31, 13},
-                                          {40, 13}, {36, 13}, {4, 2}, {79, 8}};
-    for (const auto& [c, r] : blanks) EXPECT_EQ(mazeGrid[r][c], Cell::Floor) << c << "," << r;
-    for (const auto& row : mazeGrid) EXPECT_EQ(std::string(row).size(), 99u);
-}
-
 // Every cell as the grid holds it now, by the glyph table; gates, walkers and the like blank.
 TEST(Maze, RendererDrawsEveryCellByTheGlyphTable) {
-    resetMazeGrid();
     testconsole::reset();
-    mazeGrid[1][14] = Cell::Floor;  // an eaten dot
-    gotoXY(4, 2);                   // on the start square, which the level leaves blank
+    MazeGrid grid = kLevel;
+    grid[1][14] = Cell::Floor;  // an eaten dot
+    gotoXY(4, 2);               // on the start square, which the level leaves blank
     putText("stale");
-    renderMaze();
+    renderMaze(grid);
     for (int r = 0; r < kMazeRows; ++r)
         for (int c = 0; c < kMazeCellsPerRow; ++c) {
-            const auto look = mazeGlyph(mazeGrid[r][c]).value_or(GlyphLook{' ', Colour::White});
+            const auto look = mazeGlyph(grid[r][c]).value_or(GlyphLook{' ', Colour::White});
             EXPECT_EQ(testconsole::cell(c, r), ScreenCell(look.glyph, look.attr)) << c << "," << r;
         }
     for (const char b : std::string_view(" Imabrc\0OHh", 11)) EXPECT_FALSE(mazeGlyph(b)) << b;

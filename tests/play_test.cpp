@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "console/headless/test_console.h"
 #include "maze/maze_grid.h"
 #include "maze/maze_renderer.h"
 #include "play/banner.h"
@@ -16,7 +17,6 @@
 #include "play/movement.h"
 #include "play/overlays.h"
 #include "play/switches.h"
-#include "console/headless/test_console.h"
 #include "tools/route_finder_script.h"
 
 namespace {
@@ -27,7 +27,7 @@ using testconsole::screen;
 class Play : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetMazeGrid();
+        game.grid = kLevel;
         testconsole::reset();
         testservices::reset();
     }
@@ -47,7 +47,7 @@ protected:
 // The first tick draws the whole picture; a tick that ends the game stops right after the moves;
 // the clock counts down to -1 and stops there, the tick count at 5001.
 TEST_F(Play, FirstTickDrawsItAllAnEndingTickStopsAfterTheMovesTheClockAtMinusOne) {
-    beginGame();
+    beginGame(game);
     ASSERT_EQ(tick(), TickOutcome::Continue);
     EXPECT_EQ(std::pair(game.timeLeft, game.elapsedTicks), std::pair(2999, 1));
     EXPECT_EQ(cell(4, 2), ScreenCell(0xFE, Colour::Aqua));
@@ -59,12 +59,12 @@ TEST_F(Play, FirstTickDrawsItAllAnEndingTickStopsAfterTheMovesTheClockAtMinusOne
     EXPECT_EQ(cell(91, 27).glyph, ' ');                       // no emblem yet
     EXPECT_EQ(testservices::calls(), std::vector<std::string>{"play res/Glyph.wav"});
 
-    mazeGrid[2][4] = 'r';
+    game.grid[2][4] = 'r';
     EXPECT_EQ(tick(), TickOutcome::Caught);
     EXPECT_EQ(shownTime(), "Time: 2999");    // the status lines of the tick before
     EXPECT_EQ(testconsole::clockMs(), 100);  // and no pause
 
-    mazeGrid[2][4] = Cell::Floor;
+    game.grid[2][4] = Cell::Floor;
     std::tie(game.timeLeft, game.elapsedTicks) = std::pair(1001, 4999);
     for (int i = 0; i < 3; ++i) tick();
     EXPECT_EQ(shownTime(), "Time: 9980");  // shorter numbers leave digits
@@ -75,14 +75,14 @@ TEST_F(Play, FirstTickDrawsItAllAnEndingTickStopsAfterTheMovesTheClockAtMinusOne
 }
 
 TEST_F(Play, MovesAreReadInOrderTheRestCellCatchesEatsItsDotOrIsAHiddenPosition) {
-    mazeGrid[1][4] = 'b';  // crossed in the middle of the diagonal step
+    game.grid[1][4] = 'b';  // crossed in the middle of the diagonal step
     EXPECT_EQ(move({Key::Up, Key::Right}), TickOutcome::Continue);
     move({Key::Down, Key::Up});  // up is read first and blocked by the wall
     EXPECT_EQ(where(), std::vector({5, 2, 3}));
-    mazeGrid[3][5] = Cell::ShotUp;  // projectiles block
+    game.grid[3][5] = Cell::ShotUp;  // projectiles block
     move({Key::Down});
     for (const char enemy : std::string_view("OMmHahbrc")) {
-        mazeGrid[2][5] = enemy;
+        game.grid[2][5] = enemy;
         EXPECT_EQ(move({}), TickOutcome::Caught) << enemy;
     }
     placePlayer(2, 21);  // the right move takes the player off the finish again
@@ -93,7 +93,7 @@ TEST_F(Play, MovesAreReadInOrderTheRestCellCatchesEatsItsDotOrIsAHiddenPosition)
     placePlayer(15, 2);
     move({Key::Up, Key::Right});  // over the dot at (15,1), scored but left, onto (16,1), eaten
     EXPECT_EQ(game.score, 200);
-    EXPECT_EQ(std::string(&mazeGrid[1][15], 2), ". ");
+    EXPECT_EQ(std::string(&game.grid[1][15], 2), ". ");
     placePlayer(79, 9);
     move({Key::Up, Key::Down});
     EXPECT_FALSE(game.bannerActive);
@@ -139,13 +139,13 @@ TEST_F(Play, EachSwitchOpensItsDoorOnScreenAndForThePlayer) {
         {17, 21, &GameState::whiteDoorOpen, "W"},   {36, 13, &GameState::aquaDoorOpen, "E"}};
     for (const auto& [column, row, flag, codes] : switches) {
         game = GameState{.playerCol = column, .playerRow = row};
-        renderMaze();
+        renderMaze(game.grid);
         workSwitches(game);
         for (const Door& door : kDoors) EXPECT_EQ(game.*door.flag, door.flag == flag) << codes;
         EXPECT_TRUE(admitsPlayer(game, codes[0], Direction::Down)) << codes;
         for (int r = 0; r < kMazeRows; ++r)
             for (int c = 0; c < kMazeCellsPerRow; ++c)
-                EXPECT_TRUE(codes.find(mazeGrid[r][c]) == codes.npos || cell(c, r).glyph == ' ')
+                EXPECT_TRUE(codes.find(game.grid[r][c]) == codes.npos || cell(c, r).glyph == ' ')
                     << c << "," << r;
     }
     EXPECT_EQ(cell(0, 1), ScreenCell(0xBA, Colour::Yellow));  // the hidden cell, by the aqua switch
@@ -161,43 +161,43 @@ TEST_F(Play, LaunchersReleaseInTheRhythmsOfTheirLanesProjectilesStopAtTheirStopp
         {28, 4, 3},  {28, 8, 3},  {43, 8, 4},  {51, 17, 3}, {63, 21, 4}, {47, 11, 5},
         {55, 11, 5}, {49, 11, 0}, {57, 11, 0}, {42, 23, 3}, {13, 28, 4}, {42, 15, 3}};
     for (const auto& [column, row, period] : launchers) {
-        resetMazeGrid();
-        const char launcher = mazeGrid[row][column];
+        game.grid = kLevel;
+        const char launcher = game.grid[row][column];
         const bool left = std::string_view("MFG").find(launcher) != std::string_view::npos;
         const char shot = left ? Cell::ShotLeft : launcher == 'q' ? Cell::GrayShotUp : Cell::ShotUp;
         std::string releases, expected;
         for (int tick = 0; tick < 25; ++tick) {
             moveEnemies(game);
-            releases += mazeGrid[row - !left][column - left] == shot ? 'x' : '.';
+            releases += game.grid[row - !left][column - left] == shot ? 'x' : '.';
             expected +=
                 (period ? tick % period == 0 : tick % 10 == 0 || tick % 10 == 3) ? 'x' : '.';
         }
         EXPECT_EQ(releases, expected) << launcher << " at " << column << "," << row;
     }
-    for (auto& row : mazeGrid) std::memset(row, Cell::Floor, kMazeCellsPerRow);
+    for (auto& row : game.grid.cells) std::memset(row, Cell::Floor, kMazeCellsPerRow);
     // A projectile, the code ahead of it, and what that cell holds after one enemy phase.
     for (const std::string_view t :
          {"O22", "O44", "O55", "O1O", "O.O", "OAO", "H11", "H88", "HNN", "Hnn", "H2H", "H.H", "HqH",
           "h11", "hnn", "h8h", "hNh", "h.h"}) {
         const bool up = t[0] != Cell::ShotLeft;
-        mazeGrid[10][10] = t[0];
-        mazeGrid[10 - up][10 - !up] = t[1];
+        game.grid[10][10] = t[0];
+        game.grid[10 - up][10 - !up] = t[1];
         moveEnemies(game);
-        EXPECT_EQ(mazeGrid[10][10], Cell::Floor) << t;
-        EXPECT_EQ(mazeGrid[10 - up][10 - !up], t[2]) << t;
+        EXPECT_EQ(game.grid[10][10], Cell::Floor) << t;
+        EXPECT_EQ(game.grid[10 - up][10 - !up], t[2]) << t;
     }
 }
 
 TEST_F(Play, WalkersTurnAtTheirEndsAndGrayOnesCrossTheOpenPurpleDoorToTheGraySwitch) {
-    mazeGrid[5][9] = Cell::Floor;
-    mazeGrid[5][1] = 'a';
+    game.grid[5][9] = Cell::Floor;
+    game.grid[5][1] = 'a';
     moveEnemies(game);
-    EXPECT_EQ(mazeGrid[5][18], 'a');  // ran right to column 19 and stepped back
+    EXPECT_EQ(game.grid[5][18], 'a');  // ran right to column 19 and stepped back
     EXPECT_EQ(cell(18, 5), ScreenCell(0xB2, Colour::Green));
     EXPECT_EQ(cell(19, 5).glyph, ' ');
     for (int i = 0; i < 40; ++i) moveEnemies(game);  // the gray walker in row 17 stays shut in
-    EXPECT_FALSE(std::memchr(&mazeGrid[17][1], Cell::GrayWalker, 27));
-    resetMazeGrid();
+    EXPECT_FALSE(std::memchr(&game.grid[17][1], Cell::GrayWalker, 27));
+    game.grid = kLevel;
     game = GameState{.purpleDoorOpen = true};
     while (!game.grayDoorOpen && game.elapsedTicks < 12) tick();
     // Three cells to the door, three more to the switch, seen by the next tick's switch phase.
@@ -216,9 +216,9 @@ TEST_F(Play, BottomLaunchersLeaveTheirAttributeInForceForTheBanner) {
 
 TEST_F(Play, RouteScriptsWinThroughEveryDoorOnTheWayOrGetCaughtOnTime) {
     const auto replay = [&](const char* name) {
-        resetMazeGrid();
+        game.grid = kLevel;
         game = GameState{};
-        beginGame();
+        beginGame(game);
         const auto keys = readKeyScript(std::string(GLYPH_ROUTES_DIR) + "/" + name);
         return keys ? replayKeyScript(*keys, game).outcome : TickOutcome::Continue;
     };

@@ -12,8 +12,8 @@
 #include <unistd.h>
 #endif
 
-#include "front/startup.h"
 #include "console/headless/test_console.h"
+#include "front/startup.h"
 
 namespace fs = std::filesystem;
 

@@ -5,42 +5,24 @@
 //   route_finder caught OUTPUT   the earliest tick at which the player can be caught
 //
 // The game is deterministic, so the search tries every choice of keys on every tick from a saved
-// state (grid and game state) and keeps, per tick, one state for each player position and set of
+// game and keeps, per tick, one state for each player position and set of
 // flags: a breadth-first search over ticks, which finds the fewest ticks to each goal. Between
 // states that meet, it keeps the one with more score for fewer steps. A win is searched goal by
 // goal, each search starting where the last one ended.
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "console/headless/test_console.h"
 #include "maze/maze_grid.h"
 #include "play/game_state.h"
 #include "play/play_loop.h"
-#include "console/headless/test_console.h"
 #include "tools/route_finder_script.h"
 
 namespace {
-
-struct Snapshot {
-    char grid[kMazeRows][kMazeColumns];
-    GameState game;
-};
-
-Snapshot capture(const GameState& game) {
-    Snapshot snapshot;
-    std::memcpy(snapshot.grid, mazeGrid, sizeof mazeGrid);
-    snapshot.game = game;
-    return snapshot;
-}
-
-void restore(const Snapshot& snapshot, GameState& game) {
-    std::memcpy(mazeGrid, snapshot.grid, sizeof mazeGrid);
-    game = snapshot.game;
-}
 
 // The keys worth trying on a tick. Opposite keys held together only add steps: the player ends
 // where one of them alone, or none, would have left him.
@@ -83,25 +65,25 @@ struct Step {
 
 struct Segment {
     std::vector<HeldKeys> keys;
-    Snapshot end;
+    GameState end;
 };
 
 // The fewest ticks from `start` to the goal, or no keys at all when it cannot be reached within
 // `maxTicks`.
-bool searchSegment(const Snapshot& start, const Goal& goal, int maxTicks, Segment& found) {
+bool searchSegment(const GameState& start, const Goal& goal, int maxTicks, Segment& found) {
     GameState game;
     std::vector<std::vector<Step>> steps{{{-1, 0}}};
-    std::vector<Snapshot> layer{start};
+    std::vector<GameState> layer{start};
     for (int tick = 1; tick <= maxTicks && !layer.empty(); ++tick) {
-        std::vector<Snapshot> next;
+        std::vector<GameState> next;
         std::vector<Step> nextSteps;
         std::unordered_map<std::uint64_t, int> seen;
         int best = -1;
         int bestValue = 0;
-        Snapshot bestEnd{};
+        GameState bestEnd;
         for (int from = 0; from < static_cast<int>(layer.size()); ++from) {
             for (const HeldKeys keys : kChoices) {
-                restore(layer[from], game);
+                game = layer[from];
                 holdKeys(keys);
                 const TickOutcome outcome = playTick(game);
                 testservices::reset();
@@ -110,7 +92,7 @@ bool searchSegment(const Snapshot& start, const Goal& goal, int maxTicks, Segmen
                     if (best < 0 || value > bestValue) {
                         best = static_cast<int>(nextSteps.size());
                         bestValue = value;
-                        bestEnd = capture(game);
+                        bestEnd = game;
                         nextSteps.push_back({from, keys});
                     }
                     continue;
@@ -120,10 +102,10 @@ bool searchSegment(const Snapshot& start, const Goal& goal, int maxTicks, Segmen
                 const auto [it, added] =
                     seen.try_emplace(stateKey(game), static_cast<int>(next.size()));
                 if (added) {
-                    next.push_back(capture(game));
+                    next.push_back(game);
                     nextSteps.push_back({from, keys});
-                } else if (value > next[it->second].game.score - next[it->second].game.steps) {
-                    next[it->second] = capture(game);
+                } else if (value > next[it->second].score - next[it->second].steps) {
+                    next[it->second] = game;
                     // Goal steps are appended after states, so an index found in `seen` is
                     // still the state's own.
                     nextSteps[it->second] = {from, keys};
@@ -173,11 +155,10 @@ constexpr DoorName kDoorNames[] = {
 };
 
 void freshGame(GameState& game) {
-    resetMazeGrid();
+    game = GameState{};
     testconsole::reset();
     testservices::reset();
-    beginGame();
-    game = GameState{};
+    beginGame(game);
 }
 
 // Plays the keys from the start once more, as the tests will, and notes the tick of every door
@@ -200,7 +181,7 @@ std::vector<std::pair<int, std::string>> annotate(const std::vector<HeldKeys>& k
 int run(const std::vector<Goal>& goals, const char* what, const std::string& output) {
     GameState game;
     freshGame(game);
-    Snapshot state = capture(game);
+    GameState state = game;
 
     std::vector<HeldKeys> keys;
     for (const Goal& goal : goals) {
@@ -214,7 +195,7 @@ int run(const std::vector<Goal>& goals, const char* what, const std::string& out
         std::printf("tick %4zu: %s\n", keys.size(), goal.name);
     }
 
-    const GameState& end = state.game;
+    const GameState& end = state;
     const int total = end.timeLeft * 10 - end.steps + end.score;
     char summary[160];
     std::snprintf(summary, sizeof summary, "%s at tick %zu: %d steps, score %d, total score %d",

@@ -30,11 +30,11 @@ int main(int argc, char** argv) {
         ticksLeft = std::atoi(argv[1]);
         recording::onPause(onPause);
         GameState game;
-        beginGame();
+        beginGame(game);
         for (int tick = ticksLeft; tick > 0; --tick) playTick(game);
         picture = &atPause;
     } else {
-        renderMaze();
+        renderMaze(kLevel);
     }
     for (int row = 0; row < ScreenModel::kRows; ++row) {
         for (int column = 0; column < ScreenModel::kColumns; ++column) {
