@@ -120,31 +120,46 @@ private:
     std::size_t size_ = 0;
 };
 
-// Every cell holding one of `codes`, row by row from the top, each row from the left.
-template <std::size_t Capacity>
-constexpr FixedList<CellPos, Capacity> cellsHolding(const MazeGrid& grid, std::string_view codes) {
+// Every cell whose code passes `holds`, row by row from the top, each row from the left.
+template <std::size_t Capacity, typename Holds>
+constexpr FixedList<CellPos, Capacity> cellsWhere(const MazeGrid& grid, Holds holds) {
     FixedList<CellPos, Capacity> cells;
     for (int row = 0; row < kMazeRows; ++row)
         for (int column = 0; column < kMazeCellsPerRow; ++column)
-            if (codes.find(grid[row][column]) != std::string_view::npos) cells.add({column, row});
+            if (holds(grid[row][column])) cells.add({column, row});
     return cells;
 }
 
-// The cells holding one of `codes`, joined into runs of neighbours within a row, in the same order.
-template <std::size_t Capacity>
-constexpr FixedList<CellRun, Capacity> runsHolding(const MazeGrid& grid, std::string_view codes) {
+// The same cells, joined into runs of neighbours within a row, in the same order.
+template <std::size_t Capacity, typename Holds>
+constexpr FixedList<CellRun, Capacity> runsWhere(const MazeGrid& grid, Holds holds) {
     FixedList<CellRun, Capacity> runs;
     for (int row = 0; row < kMazeRows; ++row) {
         for (int column = 0; column < kMazeCellsPerRow; ++column) {
-            if (codes.find(grid[row][column]) == std::string_view::npos) continue;
+            if (!holds(grid[row][column])) continue;
             const int first = column;
-            while (column + 1 < kMazeCellsPerRow &&
-                   codes.find(grid[row][column + 1]) != std::string_view::npos)
-                ++column;
+            while (column + 1 < kMazeCellsPerRow && holds(grid[row][column + 1])) ++column;
             runs.add({first, row, column - first + 1});
         }
     }
     return runs;
+}
+
+// Every cell holding one of `codes`.
+template <std::size_t Capacity>
+constexpr FixedList<CellPos, Capacity> cellsHolding(const MazeGrid& grid, std::string_view codes) {
+    return cellsWhere<Capacity>(grid, [codes](char code) {
+        return code != '\0' && codes.find(code) != std::string_view::npos;
+    });
+}
+
+// How many cells hold `code`.
+constexpr int countCells(const MazeGrid& grid, char code) {
+    int count = 0;
+    for (int row = 0; row < kMazeRows; ++row)
+        for (int column = 0; column < kMazeCellsPerRow; ++column)
+            if (grid[row][column] == code) ++count;
+    return count;
 }
 
 // Whether every row holds 99 cells and then the zero byte that ends it.

@@ -4,6 +4,8 @@
 
 #include "console/console_primitives.h"
 #include "maze/maze_grid.h"
+#include "play/overlays.h"
+#include "play/switches.h"
 
 namespace {
 
@@ -28,59 +30,51 @@ constexpr std::string_view kEnemyCodes = "OMmHahbrc";
 
 constexpr int kDotScore = 100;
 
-// Standing on these cells sets a flag for the rest of the game.
-constexpr int kLegendSquareColumn = 79;
-constexpr int kLegendSquareRow = 8;
-constexpr int kHiddenCellColumn = 0;
-constexpr int kHiddenCellRow = 1;
+// Codes open to the player from every side, always: floor, dots, the walkers (he is caught only
+// if he stays on one) and the opening in the second status box's side.
+constexpr std::string_view kAlwaysOpen = " .abcrmy";
+
+// Cells that let the player in from one side only, once a flag is set (or always, without one):
+// the gates open upward with the purple door and rightward with the white one; the hidden cell in
+// the left wall opens leftward with the door that reveals it; the hidden passage opens sideways;
+// the finish is entered from its right.
+struct OneWay {
+    char code;
+    Direction direction;
+    bool GameState::*flag;
+};
+
+constexpr OneWay kOneWays[] = {
+    {Cell::OneWayGate, Direction::Up, &GameState::purpleDoorOpen},
+    {Cell::OneWayGate, Direction::Right, &GameState::whiteDoorOpen},
+    {Cell::HiddenLeftWall, Direction::Left, doorRevealing(Cell::HiddenLeftWall).flag},
+    {Cell::HiddenPassage, Direction::Left, &GameState::secretPassageOpen},
+    {Cell::HiddenPassage, Direction::Right, &GameState::secretPassageOpen},
+    {Cell::Finish, Direction::Left, nullptr},
+};
+
+// Standing on the hidden cell in the left wall sets a flag for the rest of the game.
+constexpr CellPos kHiddenLeftWallCell =
+    cellsHolding<1>(kLevel, std::string_view(&Cell::HiddenLeftWall, 1))[0];
+static_assert(countCells(kLevel, Cell::HiddenLeftWall) == 1);
 
 bool insideGrid(int column, int row) {
     return column >= 0 && column < kMazeColumns && row >= 0 && row < kMazeRows;
 }
 
+bool standsOn(const GameState& game, CellPos cell) {
+    return game.playerCol == cell.column && game.playerRow == cell.row;
+}
+
 }  // namespace
 
 bool admitsPlayer(const GameState& game, char code, Direction direction) {
-    switch (code) {
-        case Cell::Floor:
-        case Cell::Dot:
-        case 'a':
-        case 'b':
-        case 'c':
-        case 'r':
-        case 'm':  // walkers: the player may walk into them, and is caught if he stays
-        case Cell::BoxOpening:
-            return true;
-        case Cell::GreenDoor:
-            return game.greenDoorOpen;
-        case Cell::RedDoor:
-            return game.redDoorOpen;
-        case Cell::YellowDoor:
-        case Cell::YellowDoorSide:
-            return game.yellowDoorOpen;
-        case Cell::AquaDoor:
-            return game.aquaDoorOpen;
-        case Cell::PurpleDoor:
-            return game.purpleDoorOpen;
-        case Cell::GrayDoor:
-            return game.grayDoorOpen;
-        case Cell::WhiteDoor:
-            return game.whiteDoorOpen;
-        // One-way cells: the gates open upward with the purple door and rightward with the white
-        // one; the hidden passages open sideways or leftward; the finish is entered from its right.
-        case Cell::OneWayGate:
-            return (direction == Direction::Up && game.purpleDoorOpen) ||
-                   (direction == Direction::Right && game.whiteDoorOpen);
-        case Cell::HiddenPassage:
-            return (direction == Direction::Left || direction == Direction::Right) &&
-                   game.secretPassageOpen;
-        case Cell::HiddenLeftWall:
-            return direction == Direction::Left && game.aquaDoorOpen;
-        case Cell::Finish:
-            return direction == Direction::Left;
-        default:
-            return false;
-    }
+    if (code != '\0' && kAlwaysOpen.find(code) != std::string_view::npos) return true;
+    if (const Door* door = doorHolding(code)) return game.*door->flag;
+    for (const OneWay& way : kOneWays)
+        if (way.code == code && way.direction == direction)
+            return way.flag == nullptr || game.*way.flag;
+    return false;
 }
 
 TickOutcome movePlayer(GameState& game) {
@@ -106,9 +100,7 @@ TickOutcome movePlayer(GameState& game) {
     }
     if (rest == Cell::Dot) rest = Cell::Floor;
 
-    if (game.playerCol == kLegendSquareColumn && game.playerRow == kLegendSquareRow)
-        game.bannerActive = true;
-    if (game.playerCol == kHiddenCellColumn && game.playerRow == kHiddenCellRow)
-        game.secretPassageOpen = true;
+    if (standsOn(game, kLegendSquare)) game.bannerActive = true;
+    if (standsOn(game, kHiddenLeftWallCell)) game.secretPassageOpen = true;
     return TickOutcome::Continue;
 }

@@ -1,6 +1,9 @@
 #include "play/overlays.h"
 
+#include <array>
+
 #include "console/console_primitives.h"
+#include "maze/maze_renderer.h"
 #include "play/switches.h"
 
 namespace {
@@ -15,12 +18,54 @@ struct Mark {
 constexpr unsigned char kPlayerSquare = 0xFE;
 constexpr unsigned char kFullBlock = 0xDB;
 
-// The gates and hidden passages, drawn as the wall or box side they hide in. The renderer leaves
-// the gates blank, and a player who leaves one of these cells blanks it; this paints them back.
-constexpr Mark kPassageMasks[] = {
-    {18, 11, 0xCD, Colour::Blue}, {18, 19, 0xCD, Colour::Blue}, {63, 1, 0xBA, Colour::Blue},
-    {34, 14, 0xBA, Colour::Blue}, {85, 8, 0xBA, Colour::White},
+void drawMark(const Mark& mark) {
+    gotoXY(mark.column, mark.row);
+    setColor(mark.colour);
+    putGlyph(mark.glyph);
+}
+
+// A gate shows as the wall it stands in: upright between wall pieces above and below, lying
+// across otherwise. The renderer leaves gates blank, so the first tick's masks draw them.
+constexpr bool isWallPiece(char code) {
+    return code != Cell::Floor && code != Cell::Dot && mazeGlyph(code).has_value();
+}
+
+constexpr GlyphLook gateLook(CellPos cell) {
+    const bool upright = cell.row > 0 && cell.row + 1 < kMazeRows &&
+                         isWallPiece(kLevel[cell.row - 1][cell.column]) &&
+                         isWallPiece(kLevel[cell.row + 1][cell.column]);
+    return {static_cast<unsigned char>(upright ? 0xBA : 0xCD), Colour::Blue};
+}
+
+// The hidden cells of the level, drawn as the wall or box side they hide in. A player who leaves
+// one of these cells blanks it; the masks paint it back on the same tick. That holds for the
+// hidden cell in the left wall too, or a player who has stood there would leave a hole in the
+// maze's wall behind him; it keeps the look its door's opening gave it.
+struct PassageMask {
+    Mark mark;
+    bool GameState::*revealedBy;  // the flag of the door that reveals the cell, or none
 };
+
+constexpr auto kPassageMasks = [] {
+    std::array<PassageMask, kHiddenCells.size()> masks{};
+    for (std::size_t i = 0; i < masks.size(); ++i) {
+        const CellPos cell = kHiddenCells[i];
+        const char code = kLevel[cell.row][cell.column];
+        const GlyphLook look = code == Cell::OneWayGate ? gateLook(cell) : *mazeGlyph(code);
+        masks[i].mark = {cell.column, cell.row, look.glyph, look.attr};
+        for (const Door& door : kDoors)
+            if (door.reveals == code) masks[i].revealedBy = door.flag;
+    }
+    return masks;
+}();
+
+void drawMask(const PassageMask& mask, const GameState& game) {
+    if (mask.revealedBy != nullptr && game.*mask.revealedBy) {
+        drawMark({mask.mark.column, mask.mark.row, kRevealedLook.glyph, kRevealedLook.attr});
+    } else {
+        drawMark(mask.mark);
+    }
+}
 
 // The glow on the floor east of the finish: it fades from full block to light shade.
 constexpr int kGlowColumn = 2;
@@ -51,13 +96,8 @@ constexpr const char* kEmblem[] = {
 };
 // clang-format on
 
-constexpr Mark kLegendSquare = {79, 8, kPlayerSquare, Colour::Aqua};
-
-void drawMark(const Mark& mark) {
-    gotoXY(mark.column, mark.row);
-    setColor(mark.colour);
-    putGlyph(mark.glyph);
-}
+constexpr Mark kLegendSquareMark = {kLegendSquare.column, kLegendSquare.row, kPlayerSquare,
+                                    Colour::Aqua};
 
 void drawGlow() {
     for (const int row : kGlowRows) {
@@ -85,7 +125,7 @@ void drawEmblem() {
 // A player standing on a switch shows as its circle, since the circles come after the square.
 void drawSwitchCircles() {
     for (const Door& door : kDoors) {
-        gotoXY(door.switchColumn, door.switchRow);
+        gotoXY(door.switchCell.column, door.switchCell.row);
         setColor(door.colour);
         putText("o");
     }
@@ -94,12 +134,12 @@ void drawSwitchCircles() {
 }  // namespace
 
 void drawOverlays(const GameState& game) {
-    for (const Mark& mask : kPassageMasks) drawMark(mask);
+    for (const PassageMask& mask : kPassageMasks) drawMask(mask, game);
     drawGlow();
     if (game.secretPassageOpen) drawEmblem();
     drawMark({game.playerCol, game.playerRow, kPlayerSquare, Colour::Aqua});
     setColor(Colour::White);
-    drawMark(kLegendSquare);
+    drawMark(kLegendSquareMark);
     drawSwitchCircles();
     setColor(Colour::White);
 }
