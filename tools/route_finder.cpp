@@ -3,6 +3,8 @@
 //   route_finder win OUTPUT      a route to the finish through the green, red, yellow, purple,
 //                                gray and white doors
 //   route_finder caught OUTPUT   the earliest tick at which the player can be caught
+//   route_finder tour OUTPUT     a walk that opens every door, stands on the hidden cell, leaves
+//                                the maze by the hidden passage and enters the second status box
 //
 // The game is deterministic, so the search tries every choice of keys on every tick from a saved
 // game and keeps, per tick, one state for each player position and set of
@@ -10,8 +12,11 @@
 // states that meet, it keeps the one with more score for fewer steps. A win is searched goal by
 // goal, each search starting where the last one ended.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -20,6 +25,7 @@
 #include "maze/maze_grid.h"
 #include "play/game_state.h"
 #include "play/play_loop.h"
+#include "play/switches.h"
 #include "tools/route_finder_script.h"
 
 namespace {
@@ -39,16 +45,13 @@ constexpr HeldKeys kChoices[] = {
 };
 
 struct Goal {
-    const char* name;
+    std::string name;
     std::function<bool(TickOutcome, const GameState&)> reached;
 };
 
 std::uint32_t flagBits(const GameState& game) {
-    const bool flags[] = {game.greenDoorOpen, game.redDoorOpen,      game.yellowDoorOpen,
-                          game.aquaDoorOpen,  game.purpleDoorOpen,   game.grayDoorOpen,
-                          game.whiteDoorOpen, game.secretPassageOpen};
-    std::uint32_t bits = 0;
-    for (const bool flag : flags) bits = bits << 1 | (flag ? 1 : 0);
+    std::uint32_t bits = game.secretPassageOpen ? 1 : 0;
+    for (const Door& door : kDoors) bits = bits << 1 | (game.*door.flag ? 1 : 0);
     return bits;
 }
 
@@ -78,7 +81,10 @@ bool searchSegment(const GameState& start, const Goal& goal, int maxTicks, Segme
         std::vector<GameState> next;
         std::vector<Step> nextSteps;
         std::unordered_map<std::uint64_t, int> seen;
-        int best = -1;
+        // The best way to the goal found in this tick, kept apart from the states of the next
+        // layer so that the indices of `next` and `nextSteps` stay the same.
+        bool reached = false;
+        Step bestStep{};
         int bestValue = 0;
         GameState bestEnd;
         for (int from = 0; from < static_cast<int>(layer.size()); ++from) {
@@ -89,11 +95,11 @@ bool searchSegment(const GameState& start, const Goal& goal, int maxTicks, Segme
                 testservices::reset();
                 const int value = game.score - game.steps;
                 if (goal.reached(outcome, game)) {
-                    if (best < 0 || value > bestValue) {
-                        best = static_cast<int>(nextSteps.size());
+                    if (!reached || value > bestValue) {
+                        reached = true;
+                        bestStep = {from, keys};
                         bestValue = value;
                         bestEnd = game;
-                        nextSteps.push_back({from, keys});
                     }
                     continue;
                 }
@@ -106,22 +112,21 @@ bool searchSegment(const GameState& start, const Goal& goal, int maxTicks, Segme
                     nextSteps.push_back({from, keys});
                 } else if (value > next[it->second].score - next[it->second].steps) {
                     next[it->second] = game;
-                    // Goal steps are appended after states, so an index found in `seen` is
-                    // still the state's own.
                     nextSteps[it->second] = {from, keys};
                 }
             }
         }
-        steps.push_back(std::move(nextSteps));
-        if (best >= 0) {
+        if (reached) {
             found.keys.assign(tick, 0);
-            for (int t = tick, index = best; t >= 1; --t) {
+            found.keys[tick - 1] = bestStep.keys;
+            for (int t = tick - 1, index = bestStep.parent; t >= 1; --t) {
                 found.keys[t - 1] = steps[t][index].keys;
                 index = steps[t][index].parent;
             }
             found.end = bestEnd;
             return true;
         }
+        steps.push_back(std::move(nextSteps));
         layer = std::move(next);
     }
     return false;
@@ -142,18 +147,6 @@ bool writeScript(const std::string& path, const std::vector<std::string>& header
     return static_cast<bool>(out);
 }
 
-struct DoorName {
-    bool GameState::*flag;
-    const char* name;
-};
-
-constexpr DoorName kDoorNames[] = {
-    {&GameState::greenDoorOpen, "green door open"},   {&GameState::redDoorOpen, "red door open"},
-    {&GameState::yellowDoorOpen, "yellow door open"}, {&GameState::aquaDoorOpen, "aqua door open"},
-    {&GameState::purpleDoorOpen, "purple door open"}, {&GameState::grayDoorOpen, "gray door open"},
-    {&GameState::whiteDoorOpen, "white door open"},
-};
-
 void freshGame(GameState& game) {
     game = GameState{};
     testconsole::reset();
@@ -162,7 +155,7 @@ void freshGame(GameState& game) {
 }
 
 // Plays the keys from the start once more, as the tests will, and notes the tick of every door
-// that opens and of the end.
+// that opens, of the hidden cell's discovery and of the end.
 std::vector<std::pair<int, std::string>> annotate(const std::vector<HeldKeys>& keys) {
     std::vector<std::pair<int, std::string>> notes;
     GameState game;
@@ -170,15 +163,18 @@ std::vector<std::pair<int, std::string>> annotate(const std::vector<HeldKeys>& k
     for (int tick = 1; tick <= static_cast<int>(keys.size()); ++tick) {
         const GameState before = game;
         const ScriptReplay replay = replayKeyScript({keys[tick - 1]}, game);
-        for (const DoorName& door : kDoorNames)
-            if (game.*door.flag && !(before.*door.flag)) notes.emplace_back(tick, door.name);
+        for (const Door& door : kDoors)
+            if (game.*door.flag && !(before.*door.flag))
+                notes.emplace_back(tick, std::string(door.name) + " door open");
+        if (game.secretPassageOpen && !before.secretPassageOpen)
+            notes.emplace_back(tick, "hidden cell found");
         if (replay.outcome == TickOutcome::Won) notes.emplace_back(tick, "finish reached");
         if (replay.outcome == TickOutcome::Caught) notes.emplace_back(tick, "caught");
     }
     return notes;
 }
 
-int run(const std::vector<Goal>& goals, const char* what, const std::string& output) {
+int run(std::span<const Goal> goals, const char* what, const std::string& output) {
     GameState game;
     freshGame(game);
     GameState state = game;
@@ -187,12 +183,12 @@ int run(const std::vector<Goal>& goals, const char* what, const std::string& out
     for (const Goal& goal : goals) {
         Segment segment;
         if (!searchSegment(state, goal, 600, segment)) {
-            std::fprintf(stderr, "route_finder: no way found to: %s\n", goal.name);
+            std::fprintf(stderr, "route_finder: no way found to: %s\n", goal.name.c_str());
             return 1;
         }
         keys.insert(keys.end(), segment.keys.begin(), segment.keys.end());
         state = segment.end;
-        std::printf("tick %4zu: %s\n", keys.size(), goal.name);
+        std::printf("tick %4zu: %s\n", keys.size(), goal.name.c_str());
     }
 
     const GameState& end = state;
@@ -213,31 +209,62 @@ int run(const std::vector<Goal>& goals, const char* what, const std::string& out
     return 0;
 }
 
+// Goals for a route.
+
+Goal doorOpen(const char* name) {
+    for (const Door& door : kDoors) {
+        if (std::strcmp(door.name, name) != 0) continue;
+        return {std::string(name) + " door open",
+                [flag = door.flag](TickOutcome, const GameState& game) { return game.*flag; }};
+    }
+    std::fprintf(stderr, "route_finder: no %s door in the door table\n", name);
+    std::exit(2);
+}
+
+Goal outcome(const char* name, TickOutcome wanted) {
+    return {name, [wanted](TickOutcome outcome, const GameState&) { return outcome == wanted; }};
+}
+
+Goal standing(const char* name, std::function<bool(int column, int row)> where) {
+    return {name, [where](TickOutcome, const GameState& game) {
+                return where(game.playerCol, game.playerRow);
+            }};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc == 3 ? argv[1] : "";
+    // The gray door opens on its own once a gray walker gets out through the purple door, and the
+    // white switch lies behind it.
     if (mode == "win") {
-        const auto flag = [](bool GameState::*door) {
-            return [door](TickOutcome, const GameState& game) { return game.*door; };
-        };
-        return run(
-            {{"green door open", flag(&GameState::greenDoorOpen)},
-             {"red door open", flag(&GameState::redDoorOpen)},
-             {"yellow door open", flag(&GameState::yellowDoorOpen)},
-             {"purple door open", flag(&GameState::purpleDoorOpen)},
-             // The gray door opens on its own once a gray walker gets out, and the
-             // white switch lies behind it.
-             {"white door open", flag(&GameState::whiteDoorOpen)},
-             {"finish reached",
-              [](TickOutcome outcome, const GameState&) { return outcome == TickOutcome::Won; }}},
-            "Won", argv[2]);
+        const Goal goals[] = {doorOpen("green"),  doorOpen("red"),
+                              doorOpen("yellow"), doorOpen("purple"),
+                              doorOpen("white"),  outcome("finish reached", TickOutcome::Won)};
+        return run(goals, "Won", argv[2]);
     }
     if (mode == "caught") {
-        return run({{"caught", [](TickOutcome outcome,
-                                  const GameState&) { return outcome == TickOutcome::Caught; }}},
-                   "Caught", argv[2]);
+        const Goal goals[] = {outcome("caught", TickOutcome::Caught)};
+        return run(goals, "Caught", argv[2]);
     }
-    std::fprintf(stderr, "usage: route_finder win|caught OUTPUT\n");
+    if (mode == "tour") {
+        const Goal goals[] = {
+            doorOpen("green"),
+            doorOpen("red"),
+            doorOpen("yellow"),
+            doorOpen("purple"),
+            doorOpen("white"),
+            doorOpen("aqua"),
+            {"hidden cell found",
+             [](TickOutcome, const GameState& game) { return game.secretPassageOpen; }},
+            // Beyond the maze's right wall, column 63.
+            standing("out of the maze", [](int column, int) { return column > 63; }),
+            // Inside the second status box, short of the legend square that starts the banner.
+            standing("in the second status box",
+                     [](int column, int row) { return row == 8 && column >= 68 && column < 85; }),
+        };
+        return run(goals, "Toured", argv[2]);
+    }
+    std::fprintf(stderr, "usage: route_finder win|caught|tour OUTPUT\n");
     return 2;
 }
