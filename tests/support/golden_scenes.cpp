@@ -6,6 +6,7 @@
 #include "front/main_menu.h"
 #include "play/end_screens.h"
 #include "play/play_loop.h"
+#include "play/switches.h"
 #include "tests/support/golden_screen.h"
 #include "tools/route_finder_script.h"
 
@@ -38,6 +39,25 @@ void firstTick() {
     playTick(game);
 }
 
+// Each switch worked for one tick, without walking there: the player is put on the switches in
+// turn, then a gray walker on the gray one, so every door shows its whole opening and no cell of
+// it has been crossed. The player's square is drawn under each switch's circle, so moving him
+// leaves nothing behind.
+void everySwitch() {
+    GameState game = freshGame();
+    for (const Door& door : kDoors) {
+        if (door.workedByWalker) continue;
+        game.playerCol = door.switchCell.column;
+        game.playerRow = door.switchCell.row;
+        playTick(game);
+    }
+    for (const Door& door : kDoors) {
+        if (!door.workedByWalker) continue;
+        game.grid[door.switchCell.row][door.switchCell.column] = Cell::GrayWalker;
+        playTick(game);
+    }
+}
+
 void tour() {
     replayed("tour.txt");
 }
@@ -61,6 +81,10 @@ void menu() {
 const std::vector<GoldenScene>& goldenScenes() {
     static const std::vector<GoldenScene> scenes = {
         {"first-tick", "The game after its first tick, no key held.", firstTick},
+        {"every-switch",
+         "Each switch worked for one tick: the player put on them in turn, then a gray walker on "
+         "the gray one.",
+         everySwitch},
         {"tour",
          "After tests/routes/tour.txt: every door open, the hidden cell found and left, the player "
          "in the second status box.",
