@@ -1,11 +1,13 @@
 #include "play/banner.h"
 
+#include <string_view>
+
 #include "console/console_primitives.h"
 
 // Three words in block letters and a heart, each line padded to the full width so that typing it
 // wipes what stood beneath.
 // clang-format off
-const char* const kBanner[kBannerLines] = {
+constexpr const char* kBanner[kBannerLines] = {
     "                                                                       \n",
     "#   #  ###  #   #       #####  ###  #   # #   # ####                   \n",
     " # #  #   # #   #       #     #   # #   # ##  # #   #                  \n",
@@ -47,6 +49,14 @@ const char* const kBanner[kBannerLines] = {
     "                 t                                                     \n",
 };
 // clang-format on
+
+// Every line is as wide as the banner and ends in a line break, so that each starts at column 0.
+constexpr bool linesAreWhole() {
+    for (const std::string_view line : kBanner)
+        if (line.size() != kBannerWidth + 1 || line.find('\n') != kBannerWidth) return false;
+    return true;
+}
+static_assert(linesAreWhole(), "a banner line is not 71 characters and a line break");
 
 // Typed from wherever the cursor stands, in whatever colour is in force: the banner falls over
 // the play screen from the player's right and runs on down past its bottom, scrolling it.

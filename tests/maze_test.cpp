@@ -1,11 +1,7 @@
-// The console primitives as the test console carries them out, then the level and its renderer.
+// The console primitives as the test console carries them out, and the renderer.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
-#include <string_view>
-#include <utility>
 
 #include "console/console_primitives.h"
 #include "console/headless/test_console.h"
@@ -14,25 +10,31 @@
 
 namespace {
 
-TEST(Console, NumbersLeaveStaleDigitsAndTypedWordsTheirColourButNoBlock) {
+TEST(Console, ANumberWrittenOverALongerOneLeavesItsLastDigits) {
     testconsole::reset();
-    setColor(Colour::Yellow);
-    clearScreen();  // the colour survives clearing
     gotoXY(10, 3);
     putNumber(1000);
     gotoXY(10, 3);
     putNumber(-1);
     EXPECT_EQ(testconsole::screen().rowText(3).substr(10, 5), "-100 ");
+}
+
+// The colour set before a clear still holds after it; a typed word takes ten milliseconds a
+// letter and leaves no block behind.
+TEST(Console, TypedTextKeepsTheColourInForceAndLeavesNoBlock) {
+    testconsole::reset();
+    setColor(Colour::Yellow);
+    clearScreen();
     gotoXY(5, 5);
     typeText("ok");
     typeText("");
     EXPECT_EQ(testconsole::screen().rowText(5).substr(5, 3), "ok ");
     EXPECT_EQ(testconsole::cell(6, 5).attr, Colour::Yellow);
-    EXPECT_EQ(testconsole::clockMs(), 20);  // ten milliseconds a letter
+    EXPECT_EQ(testconsole::clockMs(), 20);
 }
 
-// Every cell as the grid holds it now, by the glyph table; gates, walkers and the like blank.
-TEST(Maze, RendererDrawsEveryCellByTheGlyphTable) {
+// Every cell as the grid holds it now, by the glyph table, over whatever the screen showed.
+TEST(Maze, RendererDrawsEveryCellAsTheGridHoldsItNow) {
     testconsole::reset();
     MazeGrid grid = kLevel;
     grid[1][14] = Cell::Floor;  // an eaten dot
@@ -44,7 +46,6 @@ TEST(Maze, RendererDrawsEveryCellByTheGlyphTable) {
             const auto look = mazeGlyph(grid[r][c]).value_or(GlyphLook{' ', Colour::White});
             EXPECT_EQ(testconsole::cell(c, r), ScreenCell(look.glyph, look.attr)) << c << "," << r;
         }
-    for (const char b : std::string_view(" Imabrc\0OHh", 11)) EXPECT_FALSE(mazeGlyph(b)) << b;
     EXPECT_EQ(testconsole::screen().attr(), Colour::White);  // the last status box corner
 }
 
