@@ -6,6 +6,22 @@
 //
 // One implementation is linked into each program: the terminal backend (console/terminal), the
 // Windows console backend (console/win32) or the headless test console (console/headless).
+//
+// Frames. A backend may keep the picture to itself and show it only at the points below, so
+// that the states a loop pass goes through on its way (the menu draws the selected box White,
+// then Green) never reach the screen. What the game may rely on, and what a backend may do:
+// - gotoXY(0, 0) starts a sweep over the whole picture: loops that repaint without pausing (the
+//   menu, the end screens) begin every pass with it. The picture drawn before it is complete, so
+//   the backend may show it there, and may wait up to one frame (about 16 ms) before returning,
+//   so that such a loop repaints at the display's pace instead of spinning.
+// - pauseMs and each letter of typeText show everything drawn before them, then wait. A backend
+//   may read input while it waits.
+// - keyPressed reads input and shows nothing.
+// - showHelpFile (services.h) shows the picture before it hands the console over.
+// - Output that has waited for several frames may be shown at any call that draws.
+// Nothing else waits, except that showing may hold the game while the screen cannot take the
+// picture at all (a terminal window made too small). The test console shows nothing and waits
+// on a virtual clock only.
 #pragma once
 
 #include <cstdint>
@@ -41,7 +57,8 @@ inline constexpr int kConsoleRows = 30;
 using ConsoleHandle = void*;
 extern ConsoleHandle consoleOut;
 
-// Moves the output cursor to (column, row); the next output starts there.
+// Moves the output cursor to (column, row); the next output starts there. At (0, 0) it starts a
+// frame: the picture so far may be shown and the call may wait up to one frame (see above).
 void gotoXY(int column, int row);
 
 // Later output is drawn in this attribute. The attribute survives clearing and positioning.
@@ -68,12 +85,14 @@ void typeText(const char* text);
 // Makes the console cursor invisible, keeping its size.
 void hideCursor();
 
-// Suspends the program for the given number of milliseconds.
+// Shows the picture drawn so far, then suspends the program for the given number of
+// milliseconds.
 void pauseMs(int ms);
 
 // Milliseconds on a monotonic clock, from an arbitrary start. Screens that pace themselves by
 // time rather than by loop passes read it; the test console's clock is virtual.
 long long monotonicMs();
 
-// True when the key is down now or has been pressed since the previous query of that key.
+// True when the key is down now or has been pressed since the previous query of that key. Reads
+// pending input; shows nothing and does not wait.
 bool keyPressed(Key key);

@@ -21,6 +21,12 @@
 #include "console/terminal/curses.h"
 #include "console/terminal/key_decoder.h"
 
+// Where stderr goes while the game has the terminal: nowhere, unless the build names a log file
+// (the sanitizer build does, so that a report made during play is kept).
+#ifndef GLYPH_STDERR_LOG
+#define GLYPH_STDERR_LOG "/dev/null"
+#endif
+
 namespace terminal {
 namespace {
 
@@ -244,7 +250,7 @@ void keepStderrOffTheScreen() {
     if (!isatty(STDERR_FILENO)) return;  // already going somewhere the player does not look
     std::fflush(stderr);
     safe.savedStderr = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-    safe.nullStderr = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    safe.nullStderr = open(GLYPH_STDERR_LOG, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (safe.savedStderr >= 0 && safe.nullStderr >= 0) dup2(safe.nullStderr, STDERR_FILENO);
 }
 
