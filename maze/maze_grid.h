@@ -148,9 +148,8 @@ constexpr FixedList<CellRun, Capacity> runsWhere(const MazeGrid& grid, Holds hol
 // Every cell holding one of `codes`.
 template <std::size_t Capacity>
 constexpr FixedList<CellPos, Capacity> cellsHolding(const MazeGrid& grid, std::string_view codes) {
-    return cellsWhere<Capacity>(grid, [codes](char code) {
-        return code != '\0' && codes.find(code) != std::string_view::npos;
-    });
+    return cellsWhere<Capacity>(
+        grid, [codes](char code) { return codes.find(code) != std::string_view::npos; });
 }
 
 // How many cells hold `code`.

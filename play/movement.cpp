@@ -55,7 +55,7 @@ constexpr OneWay kOneWays[] = {
 
 // Standing on the hidden cell in the left wall sets a flag for the rest of the game.
 constexpr CellPos kHiddenLeftWallCell =
-    cellsHolding<1>(kLevel, std::string_view(&Cell::HiddenLeftWall, 1))[0];
+    cellsWhere<1>(kLevel, [](char code) { return code == Cell::HiddenLeftWall; })[0];
 static_assert(countCells(kLevel, Cell::HiddenLeftWall) == 1);
 
 bool insideGrid(int column, int row) {
@@ -69,7 +69,7 @@ bool standsOn(const GameState& game, CellPos cell) {
 }  // namespace
 
 bool admitsPlayer(const GameState& game, char code, Direction direction) {
-    if (code != '\0' && kAlwaysOpen.find(code) != std::string_view::npos) return true;
+    if (kAlwaysOpen.find(code) != std::string_view::npos) return true;
     if (const Door* door = doorHolding(code)) return game.*door->flag;
     for (const OneWay& way : kOneWays)
         if (way.code == code && way.direction == direction)

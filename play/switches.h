@@ -5,6 +5,7 @@
 // switch blanks, and a picture that no longer fits the table does not compile.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string_view>
 
@@ -29,30 +30,26 @@ struct Door {
     char reveals = '\0';
 
     constexpr bool blanks(char code) const {
-        return code != '\0' && (codes.find(code) != std::string_view::npos ||
-                                lookalikes.find(code) != std::string_view::npos);
+        return codes.find(code) != std::string_view::npos ||
+               lookalikes.find(code) != std::string_view::npos;
     }
 };
 
 // The doors in the order their switches are tested and their circles drawn: the gray switch,
 // watched in the grid, first; then the player's switches.
+// clang-format off
 inline constexpr Door kDoors[] = {
-    {"gray", "T", Colour::Gray, {25, 17}, &GameState::grayDoorOpen, true},
-    {"purple", "U", Colour::Purple, {4, 17}, &GameState::purpleDoorOpen},
-    {"green", "A", Colour::Green, {2, 6}, &GameState::greenDoorOpen},
-    {"white", "W", Colour::White, {17, 21}, &GameState::whiteDoorOpen},
+    {"gray",   "T",  Colour::Gray,   {25, 17}, &GameState::grayDoorOpen, true},
+    {"purple", "U",  Colour::Purple, {4, 17},  &GameState::purpleDoorOpen},
+    {"green",  "A",  Colour::Green,  {2, 6},   &GameState::greenDoorOpen},
+    {"white",  "W",  Colour::White,  {17, 21}, &GameState::whiteDoorOpen},
     // The red launchers stand among the red door's cells and look like them.
-    {"red", "B", Colour::Red, {31, 13}, &GameState::redDoorOpen, false, "pP"},
+    {"red",    "B",  Colour::Red,    {31, 13}, &GameState::redDoorOpen,    false, "pP"},
     {"yellow", "CD", Colour::Yellow, {40, 13}, &GameState::yellowDoorOpen},
-    {"aqua",
-     "E",
-     Colour::Aqua,
-     {36, 13},
-     &GameState::aquaDoorOpen,
-     false,
-     "",
+    {"aqua",   "E",  Colour::Aqua,   {36, 13}, &GameState::aquaDoorOpen,   false, "",
      Cell::HiddenLeftWall},
 };
+// clang-format on
 inline constexpr std::size_t kDoorCount = std::size(kDoors);
 
 // The look of a revealed hidden cell: the left wall's piece, in Yellow.
@@ -61,7 +58,7 @@ inline constexpr GlyphLook kRevealedLook = {0xBA, Colour::Yellow};
 // The door whose cells hold `code`, or none.
 constexpr const Door* doorHolding(char code) {
     for (const Door& door : kDoors)
-        if (code != '\0' && door.codes.find(code) != std::string_view::npos) return &door;
+        if (door.codes.find(code) != std::string_view::npos) return &door;
     return nullptr;
 }
 
@@ -92,7 +89,8 @@ inline constexpr auto kDoorOpenings = [] {
         const Door& door = kDoors[i];
         openings[i].blankRuns = runsWhere<4>(kLevel, [&](char code) { return door.blanks(code); });
         if (door.reveals != '\0')
-            openings[i].revealed = cellsHolding<1>(kLevel, std::string_view(&door.reveals, 1));
+            openings[i].revealed =
+                cellsWhere<1>(kLevel, [&](char code) { return code == door.reveals; });
     }
     return openings;
 }();
