@@ -15,6 +15,7 @@
 
 #include "console/headless/test_console.h"
 #include "maze/maze_grid.h"
+#include "maze/maze_renderer.h"
 #include "play/banner.h"
 #include "play/end_screens.h"
 #include "play/enemies.h"
@@ -208,10 +209,18 @@ TEST(Movement, OneWayCellsAdmitThePlayerOnceOpenInTheirDirectionsOnly) {
 
 // ---- Switches and overlays.
 
-TEST(Switches, EachSwitchOpensItsOwnDoorForThePlayerAndNoOther) {
+// Right after its switch, every cell of a door and of its lookalikes shows blank (walkers that
+// cross a door later blank its cells too, so a whole scene need not show a cell left standing).
+TEST(Switches, EachSwitchOpensItsOwnDoorOnScreenAndForThePlayerAndNoOther) {
     for (const Door& door : kDoors) {
-        if (door.workedByWalker) continue;
-        GameState game = gameAt(door.switchCell.column, door.switchCell.row);
+        GameState game = gameAt(4, 2);
+        const auto [column, row] = door.switchCell;
+        if (door.workedByWalker) {
+            game.grid[row][column] = Cell::GrayWalker;
+        } else {
+            std::tie(game.playerCol, game.playerRow) = std::pair(column, row);
+        }
+        renderMaze(game.grid);
         EXPECT_FALSE(admitsPlayer(game, door.codes[0], Direction::Down)) << door.name;
         workSwitches(game);
         for (const Door& other : kDoors)
@@ -219,6 +228,13 @@ TEST(Switches, EachSwitchOpensItsOwnDoorForThePlayerAndNoOther) {
         EXPECT_TRUE(admitsPlayer(game, door.codes[0], Direction::Down)) << door.name;
         for (const char lookalike : door.lookalikes)
             EXPECT_FALSE(admitsPlayer(game, lookalike, Direction::Down)) << lookalike;
+        for (int r = 0; r < kMazeRows; ++r) {
+            for (int c = 0; c < kMazeCellsPerRow; ++c) {
+                if (door.blanks(kLevel[r][c])) {
+                    EXPECT_EQ(cell(c, r).glyph, ' ') << door.name << " at " << c << "," << r;
+                }
+            }
+        }
     }
 }
 
