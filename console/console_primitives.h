@@ -12,8 +12,10 @@
 // then Green) never reach the screen. What the game may rely on, and what a backend may do:
 // - gotoXY(0, 0) starts a sweep over the whole picture: loops that repaint without pausing (the
 //   menu, the end screens) begin every pass with it. The picture drawn before it is complete, so
-//   the backend may show it there, and may wait up to one frame (about 16 ms) before returning,
-//   so that such a loop repaints at the display's pace instead of spinning.
+//   the backend may show it there, and may wait before returning, so that such a loop repaints
+//   at the display's pace instead of spinning: up to one frame (about 16 ms), or, when the pass
+//   before changed nothing and no key is down, until input arrives or a quarter of a second has
+//   passed. console/presentation.h carries this out for backends with a shadow screen.
 // - pauseMs and each letter of typeText show everything drawn before them, then wait. A backend
 //   may read input while it waits.
 // - keyPressed reads input and shows nothing.
