@@ -14,8 +14,10 @@
 //   menu, the end screens) begin every pass with it. The picture drawn before it is complete, so
 //   the backend may show it there, and may wait before returning, so that such a loop repaints
 //   at the display's pace instead of spinning: up to one frame (about 16 ms), or, when the pass
-//   before changed nothing and no key is down, until input arrives or a quarter of a second has
-//   passed. console/presentation.h carries this out for backends with a shadow screen.
+//   before changed nothing and no key is down, until input arrives (nothing else can change the
+//   picture then; the terminal backend sleeps until a key, a resize or a signal, the backends on
+//   console/presentation.h at most a quarter of a second). The first such call after a clear
+//   starts the first sweep and shows nothing.
 // - pauseMs and each letter of typeText show everything drawn before them, then wait. A backend
 //   may read input while it waits.
 // - keyPressed reads input and shows nothing.
