@@ -1,9 +1,12 @@
-// Services of the platform beside the console: background sound and the help viewer.
+// Services of the platform beside the console: background sound, the help files and their viewer.
 //
 // Like the console primitives, each program links one implementation: the terminal services
 // (SDL2_mixer, $VISUAL/$EDITOR), the Windows services (PlaySoundW, notepad) or the test recorder.
+// Files are written the same way by every program of a platform (text_files_posix.cpp or
+// text_files_win32.cpp), the tests included.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 // Starts the sound file playing in the background, unless a sound of ours is still playing, in
@@ -15,6 +18,12 @@ void playBackgroundSound(const char* path);
 // found: there when it exists, else beside the program or in the folder the game's data was
 // installed to. The name as given when it is nowhere. playBackgroundSound looks its file up so.
 std::string dataFilePath(const char* path);
+
+// Opens a file of the working directory for writing text, creating it or cutting it to zero
+// length; lines end in the platform's text line ends. Only a plain file of that name is ever
+// written: a symbolic link (one that points nowhere too), a folder, a pipe or a device is not
+// opened, and nothing is created anywhere but under that name. Null when it cannot be opened.
+std::FILE* openTextFileForWriting(const char* name);
 
 // Stops all sound of the program.
 void stopSound();

@@ -1,10 +1,11 @@
 #include "front/startup.h"
 
-#include <fstream>
+#include <cstdio>
 #include <iterator>
 #include <string_view>
 
 #include "console/console_primitives.h"
+#include "console/services.h"
 
 namespace {
 
@@ -58,13 +59,17 @@ constexpr std::string_view kInformationLines[] = {
     "Made by the Glyph Labyrinth developers.",
 };
 
-// Text mode: on Windows every "\n" is stored as CR LF. The file is closed when `file` goes out of
-// scope, before the next one is opened.
+// Text mode: on Windows every "\n" is stored as CR LF. The file is closed before the next one is
+// opened.
 template <std::size_t N>
 void writeHelpFile(const char* name, const std::string_view (&lines)[N]) {
-    std::ofstream file(name);
-    if (!file) return;
-    for (const std::string_view line : lines) file << line << '\n';
+    std::FILE* file = openTextFileForWriting(name);
+    if (file == nullptr) return;
+    for (const std::string_view line : lines) {
+        std::fwrite(line.data(), 1, line.size(), file);
+        std::fputc('\n', file);
+    }
+    std::fclose(file);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #ifndef _WIN32
 #include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -115,6 +116,19 @@ TEST_F(StartUpTest, UnwritableFilesAreSkippedWithoutAWord) {
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(fs::is_empty("locked") && fs::exists(kInformationFile));
     EXPECT_EQ(linesOf(kAssistanceFile), std::vector<std::string>{"kept"});
+}
+
+// Names that are not plain files are left as they are: a link is not followed (a dangling one
+// makes nothing where it points), and a pipe without a reader does not hold start-up.
+TEST_F(StartUpTest, LinksAndPipesUnderTheNamesAreLeftAlone) {
+    std::ofstream("target") << "precious\n";
+    fs::create_symlink("target", kAssistanceFile);
+    ASSERT_EQ(mkfifo(kInformationFile, 0600), 0);
+    EXPECT_TRUE(startUpClearsOnly(dir));
+    fs::remove(kInformationFile), fs::create_symlink("made.txt", kInformationFile);
+    EXPECT_TRUE(startUpClearsOnly(dir));
+    EXPECT_EQ(linesOf("target"), std::vector<std::string>{"precious"});
+    EXPECT_TRUE(fs::is_symlink(kAssistanceFile) && !fs::exists("made.txt"));
 }
 
 #endif
