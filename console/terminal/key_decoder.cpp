@@ -6,6 +6,10 @@ constexpr unsigned char kEsc = 0x1B;
 constexpr unsigned char kBel = 0x07;
 constexpr unsigned char kCan = 0x18;  // cancels a sequence in progress
 constexpr unsigned char kSub = 0x1A;  // likewise
+// Ctrl-C, Ctrl-\ and Ctrl-Z, when the terminal passes them on instead of raising their signals.
+constexpr unsigned char kCtrlC = 0x03;
+constexpr unsigned char kCtrlBackslash = 0x1C;
+constexpr unsigned char kCtrlZ = 0x1A;
 
 // Keyboard protocol key codes and modifier bits.
 constexpr int kCodeEnter = 13;
@@ -76,10 +80,12 @@ InputEvent simpleEvent(InputEvent::Kind kind, int value = 0) {
 void KeyDecoder::feed(const unsigned char* data, std::size_t size, long long nowMs,
                       std::vector<InputEvent>& out) {
     if (size == 0) return;
-    if (state_ != State::Ground) {
-        const long long limit = state_ == State::Paste ? kPasteTimeoutMs : kSequenceTimeoutMs;
-        if (nowMs - lastByteMs_ > limit) reset();
-    }
+    // A paste ends at its end mark, or at the latest this long after it began: keys typed while a
+    // paste without an end goes on are the player's again soon, however fast they come.
+    if (state_ == State::Paste
+            ? nowMs - pasteStartMs_ > kPasteTimeoutMs
+            : state_ != State::Ground && nowMs - lastByteMs_ > kSequenceTimeoutMs)
+        reset();
     lastByteMs_ = nowMs;
     for (std::size_t i = 0; i < size; ++i) step(data[i], out);
 }
@@ -105,6 +111,12 @@ void KeyDecoder::step(unsigned char byte, std::vector<InputEvent>& out) {
                 startSequence(State::Escape);
             } else if (byte == '\r' || byte == '\n') {
                 out.push_back(keyEvent(Key::Enter, KeyAction::Press));
+            } else if (byte == kCtrlC) {
+                out.push_back(simpleEvent(InputEvent::Kind::Interrupt));
+            } else if (byte == kCtrlZ) {
+                out.push_back(simpleEvent(InputEvent::Kind::Suspend));
+            } else if (byte == kCtrlBackslash) {
+                out.push_back(simpleEvent(InputEvent::Kind::Quit));
             }
             // Every other byte (letters, UTF-8 text, other control characters) is not a game key.
             return;
@@ -273,6 +285,7 @@ void KeyDecoder::finishCsi(unsigned char final, std::vector<InputEvent>& out) {
     if (final == '~' && param(0, 0, 0) == 200) {
         state_ = State::Paste;
         pasteEndMatched_ = 0;
+        pasteStartMs_ = lastByteMs_;
     }
 }
 

@@ -4,9 +4,10 @@
 // application cursor-key mode, with modifier parameters, and the kitty keyboard protocol's reports
 // with press, repeat and release events. Replies to the start-up queries (keyboard protocol
 // flags, device attributes) are events too, and so are the control keys that the keyboard
-// protocol turns into reports instead of signals. Everything else (other keys, mouse reports,
-// pasted text, unknown control sequences and strings, UTF-8 text, a lone ESC) is consumed and
-// yields nothing.
+// protocol turns into reports instead of signals (and those keys' own control bytes, which arrive
+// where the terminal does not raise the signals itself). Everything else (other keys, mouse
+// reports, pasted text, unknown control sequences and strings, UTF-8 text, a lone ESC) is consumed
+// and yields nothing.
 //
 // The decoder is fed whatever each read returned; a sequence split across reads decodes exactly
 // as if it had come in one piece. A sequence left unfinished for longer than a short timeout is
@@ -26,9 +27,9 @@ struct InputEvent {
         Key,               // `key` had `action`
         KeyboardFlags,     // the terminal reported its keyboard protocol flags: `value`
         DeviceAttributes,  // the terminal answered the primary device attributes query
-        Interrupt,         // Ctrl-C reported as a key: the program should act as on SIGINT
-        Suspend,           // Ctrl-Z reported as a key: SIGTSTP
-        Quit,              // Ctrl-\ reported as a key: SIGQUIT
+        Interrupt,         // Ctrl-C reported as a key or byte: the program should act as on SIGINT
+        Suspend,           // Ctrl-Z reported as a key or byte: SIGTSTP
+        Quit,              // Ctrl-\ reported as a key or byte: SIGQUIT
     };
     Kind kind = Kind::Key;
     Key key = Key::Enter;
@@ -42,7 +43,7 @@ class KeyDecoder {
 public:
     // How long an unfinished escape sequence may wait for its next byte.
     static constexpr long long kSequenceTimeoutMs = 60;
-    // How long a bracketed paste may go quiet before it is taken as ended without its end mark.
+    // How long after its start a bracketed paste is taken as ended without its end mark.
     static constexpr long long kPasteTimeoutMs = 1000;
 
     // Decodes `size` bytes read at time `nowMs` (any monotonic millisecond clock), appending the
@@ -93,4 +94,5 @@ private:
 
     int mouseBytesLeft_ = 0;
     std::size_t pasteEndMatched_ = 0;  // how much of the paste's end mark has been seen
+    long long pasteStartMs_ = 0;
 };
