@@ -13,6 +13,7 @@
 #include <SDL_mixer.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -141,6 +142,13 @@ void closeDevice() {
     if (state.device == Device::Open) state.device = Device::Untried;
 }
 
+// Only a plain file is loaded: a pipe or a device under the tune's name would hold the game
+// until someone wrote to it.
+bool isRegularFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 void shutdownAtExit() {
     soundsdl::shutdown();
 }
@@ -178,7 +186,8 @@ Mix_Music* musicFor(const char* path) {
     state.musicTried = true;
     state.musicPath = path;
     QuietStderr quiet;
-    state.music = sdl.loadMusic(dataFilePath(path).c_str());
+    const std::string file = dataFilePath(path);
+    state.music = isRegularFile(file) ? sdl.loadMusic(file.c_str()) : nullptr;
     return state.music;
 }
 
