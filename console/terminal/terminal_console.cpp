@@ -22,7 +22,7 @@
 // the latest one is.
 //
 // When standard output is not a terminal, text goes to it in order, without positions or
-// colours, and no key is ever pressed.
+// colours (repeated sweeps left out, plain_output.h), and no key is ever pressed.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -43,6 +43,7 @@
 #include "console/screen_model.h"
 #include "console/terminal/curses.h"
 #include "console/terminal/escape_writer.h"
+#include "console/terminal/plain_output.h"
 #include "console/terminal/presenter.h"
 #include "console/terminal/terminal_session.h"
 
@@ -232,7 +233,7 @@ bool pictureChanged() {
 // it stands goes out as soon as it has.
 void present() {
     if (!ensureStarted()) {
-        std::fflush(stdout);
+        plainoutput::flush();
         console.lastFrameUs = nowUs();
         return;
     }
@@ -283,6 +284,7 @@ bool idle() {
 
 void frameBoundary() {
     if (!ensureStarted()) {
+        plainoutput::endSweep();
         waitUntil(console.lastFrameUs + kFrameUs);
         present();
         return;
@@ -314,18 +316,19 @@ void safetyNet() {
 // ---- Writing.
 
 void writePlain(unsigned char byte) {
+    using plainoutput::write;
     if (byte < 0x80 || !terminal::unicode()) {
-        std::putchar(byte < 0x80 ? byte : cp437ToAscii(byte));
+        write(byte < 0x80 ? byte : static_cast<unsigned char>(cp437ToAscii(byte)));
         return;
     }
     const char32_t code = cp437ToUnicode(byte);  // U+00A0 to U+25A0: two or three bytes
     if (code < 0x800) {
-        std::putchar(static_cast<int>(0xC0 | (code >> 6)));
+        write(static_cast<unsigned char>(0xC0 | (code >> 6)));
     } else {
-        std::putchar(static_cast<int>(0xE0 | (code >> 12)));
-        std::putchar(static_cast<int>(0x80 | ((code >> 6) & 0x3F)));
+        write(static_cast<unsigned char>(0xE0 | (code >> 12)));
+        write(static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F)));
     }
-    std::putchar(static_cast<int>(0x80 | (code & 0x3F)));
+    write(static_cast<unsigned char>(0x80 | (code & 0x3F)));
 }
 
 void write(unsigned char byte) {
