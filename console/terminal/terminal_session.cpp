@@ -4,6 +4,7 @@
 #include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,8 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "console/terminal/borrower.h"
 #include "console/terminal/curses.h"
 #include "console/terminal/key_decoder.h"
+#include "console/terminal/terminal_type.h"
 
 // Where stderr goes while the game has the terminal: nowhere, unless the build names a log file
 // (the sanitizer build does, so that a report made during play is kept).
@@ -42,6 +45,8 @@ constexpr char kKeyboardPop[] = "\x1b[<u";
 constexpr int kFlagEventTypes = 2;
 constexpr int kFlagAllKeysAsEscapes = 8;
 constexpr long long kQueryWaitMs = 100;
+constexpr int kForegroundCheckMs = 200;  // in the background, how often to look whether it is over
+constexpr int kUndrivableTerminal = 1;   // the exit status when the terminal cannot be driven
 
 // What signal handlers may touch: flags and byte strings prepared in advance.
 struct SignalSafe {
@@ -49,17 +54,22 @@ struct SignalSafe {
     volatile std::sig_atomic_t resized = 0;
     volatile std::sig_atomic_t continued = 0;
     volatile std::sig_atomic_t suspended = 0;
+    volatile std::sig_atomic_t retake = 0;  // stopped and continued: take the terminal back
+    volatile std::sig_atomic_t stops = 0;   // how often the game has been stopped
     termios original{};
     termios game{};
     bool haveOriginal = false;
     int savedStderr = -1;  // where stderr went before the game took the terminal
     int nullStderr = -1;   // where it goes while the game has the terminal
-    // Written on the way out (keyboard flags popped, attributes reset, cursor shown, alternate
-    // screen left) and on the way back in after a suspension.
+    // Written on the way out (keyboard flags popped, then the reset below), on the way back in
+    // after a suspension, and after a program that borrowed the terminal was ended with the game
+    // (attributes reset, cursor shown, alternate screen left, or cleared where there is none).
     char leaveBytes[256] = {};
     volatile std::sig_atomic_t leaveLength = 0;
     char enterBytes[256] = {};
     volatile std::sig_atomic_t enterLength = 0;
+    char resetBytes[256] = {};
+    volatile std::sig_atomic_t resetLength = 0;
 };
 SignalSafe safe;
 
@@ -70,6 +80,9 @@ struct Session {
     bool sixteenColours = false;
     bool inputOpen = true;
     bool inputIsTerminal = false;  // read at start: a hung-up terminal no longer says it is one
+    int inputFd = kIn;             // where input is read: a non-blocking description of our own
+    bool alternateScreen = false;  // the terminal has one, and the game draws on it
+    sigset_t ignoredAtStart{};     // signals the game was started with set to be ignored
     bool keyboardPushed = false;
     enum class Query { Idle, Waiting, Answered } query = Query::Idle;
     bool keyboardSupported = false;
@@ -97,50 +110,55 @@ void writeString(const char* text) {
 
 // ---- Restoring from signal handlers: write(), tcsetattr() and dup2() only.
 
-void restoreForSignal() {
-    if (!safe.active) return;
-    safe.active = 0;
-    writeAll(kOut, safe.leaveBytes, static_cast<std::size_t>(safe.leaveLength));
+// Puts the terminal back as the game found it: from the game's modes, or after a program that
+// borrowed it was ended.
+void restoreForSignal(bool afterBorrower) {
+    if (safe.active) {
+        safe.active = 0;
+        writeAll(kOut, safe.leaveBytes, static_cast<std::size_t>(safe.leaveLength));
+    } else if (afterBorrower) {
+        writeAll(kOut, safe.resetBytes, static_cast<std::size_t>(safe.resetLength));
+    } else {
+        return;  // stopped, or not started: the terminal is the shell's
+    }
     if (safe.haveOriginal) tcsetattr(kOut, TCSANOW, &safe.original);
     if (safe.savedStderr >= 0) dup2(safe.savedStderr, STDERR_FILENO);
 }
 
-void onFatalSignal(int signal) {
-    restoreForSignal();
+void onEndingSignal(int signal) {
+    // A program on the terminal goes first, so that nothing of it is left running or drawing.
+    const bool borrowed = endBorrower(signal);
+    restoreForSignal(borrowed);
     // Die of the same signal, so the parent sees how the program ended: the signal is blocked
     // while this handler runs and is delivered again, with its default action, on return.
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 
-void onSuspend(int) {
+// Ctrl-Z (SIGTSTP), or a read or a mode change tried from the background (SIGTTIN, SIGTTOU):
+// the terminal goes back to the shell and the game stops. Once continued, the main flow takes the
+// terminal back, but only in the foreground (retakeAfterStop).
+void onSuspend(int signal) {
     const int savedErrno = errno;
     const bool wasActive = safe.active;
-    if (wasActive) restoreForSignal();
+    restoreForSignal(false);
     safe.suspended = 1;
+    safe.stops = safe.stops + 1;
 
     // Stop for real, with the default action, until SIGCONT.
-    std::signal(SIGTSTP, SIG_DFL);
-    sigset_t tstp;
-    sigemptyset(&tstp);
-    sigaddset(&tstp, SIGTSTP);
-    sigprocmask(SIG_UNBLOCK, &tstp, nullptr);
-    std::raise(SIGTSTP);
+    struct sigaction ours {};
+    struct sigaction stop {};
+    stop.sa_handler = SIG_DFL;
+    sigaction(signal, &stop, &ours);
+    sigset_t just;
+    sigemptyset(&just);
+    sigaddset(&just, signal);
+    sigprocmask(SIG_UNBLOCK, &just, nullptr);
+    std::raise(signal);
 
-    // Continued: take the terminal back; the main flow repaints the whole screen.
-    struct sigaction again {};
-    again.sa_handler = onSuspend;
-    sigfillset(&again.sa_mask);
-    again.sa_flags = SA_RESTART;
-    sigaction(SIGTSTP, &again, nullptr);
+    sigaction(signal, &ours, nullptr);
     safe.suspended = 0;
-    if (wasActive) {
-        tcsetattr(kOut, TCSANOW, &safe.game);
-        writeAll(kOut, safe.enterBytes, static_cast<std::size_t>(safe.enterLength));
-        if (safe.nullStderr >= 0) dup2(safe.nullStderr, STDERR_FILENO);
-        safe.active = 1;
-        safe.continued = 1;
-    }
+    if (wasActive) safe.retake = 1;
     errno = savedErrno;
 }
 
@@ -148,33 +166,53 @@ void onContinue(int) {
     // After a stop the handler above did not see (SIGSTOP), the shell may have changed the
     // terminal's modes and written over the screen.
     if (safe.suspended || !safe.active) return;
-    const int savedErrno = errno;
-    tcsetattr(kOut, TCSANOW, &safe.game);
-    safe.continued = 1;
-    errno = savedErrno;
+    safe.retake = 1;
 }
 
 void onResize(int) {
     safe.resized = 1;
 }
 
-void installHandlers() {
+// Every signal whose default action ends the process; SIGKILL cannot be caught.
+constexpr int kEndingSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
+    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
+
+// A signal the game was started with ignored (nohup, `trap '' HUP`) is left ignored.
+void handle(int signal, void (*handler)(int), int flags) {
+    if (sigismember(&session.ignoredAtStart, signal) == 1) return;
     struct sigaction action {};
     sigfillset(&action.sa_mask);
+    action.sa_handler = handler;
+    action.sa_flags = flags;
+    sigaction(signal, &action, nullptr);
+}
 
-    action.sa_handler = onFatalSignal;
-    action.sa_flags = 0;
-    for (const int signal :
-         {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) {
-        sigaction(signal, &action, nullptr);
+void noteIgnoredSignals() {
+    sigemptyset(&session.ignoredAtStart);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        struct sigaction found {};
+        if (sigaction(signal, nullptr, &found) == 0 && found.sa_handler == SIG_IGN)
+            sigaddset(&session.ignoredAtStart, signal);
     }
-    action.sa_flags = SA_RESTART;
-    action.sa_handler = onSuspend;
-    sigaction(SIGTSTP, &action, nullptr);
-    action.sa_handler = onContinue;
-    sigaction(SIGCONT, &action, nullptr);
-    action.sa_handler = onResize;
-    sigaction(SIGWINCH, &action, nullptr);
+}
+
+void installHandlers() {
+    for (const int signal : kEndingSignals) handle(signal, onEndingSignal, 0);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) handle(signal, onEndingSignal, 0);
+    for (const int signal : {SIGTSTP, SIGTTIN, SIGTTOU}) handle(signal, onSuspend, SA_RESTART);
+    handle(SIGCONT, onContinue, SA_RESTART);
+    handle(SIGWINCH, onResize, SA_RESTART);
 }
 
 // ---- The byte strings for leaving and re-entering, from the terminal's own description.
@@ -192,12 +230,22 @@ void storeBytes(const std::string& bytes, char (&buffer)[256], volatile std::sig
     length = static_cast<std::sig_atomic_t>(size);
 }
 
+bool hasCapability(const char* name) {
+    const char* value = tigetstr(const_cast<char*>(name));
+    return value != nullptr && value != reinterpret_cast<char*>(-1);
+}
+
 void prepareRestoreBytes() {
+    // Without an alternate screen the game's picture would stay behind on the shell's.
+    std::string reset;
+    appendCapability(reset, "sgr0");
+    appendCapability(reset, "cnorm");
+    appendCapability(reset, session.alternateScreen ? "rmcup" : "clear");
+    storeBytes(reset, safe.resetBytes, safe.resetLength);
+
     std::string leave;
     if (session.keyboardPushed) leave += kKeyboardPop;
-    appendCapability(leave, "sgr0");
-    appendCapability(leave, "cnorm");
-    appendCapability(leave, "rmcup");
+    leave += reset;
     storeBytes(leave, safe.leaveBytes, safe.leaveLength);
 
     std::string enter;
@@ -208,6 +256,10 @@ void prepareRestoreBytes() {
 }
 
 // ---- Terminal modes.
+
+bool controlsTerminal() {
+    return !session.inputIsTerminal || tcgetsid(kIn) == getsid(0);
+}
 
 void enterGameModes() {
     cbreak();
@@ -229,6 +281,10 @@ void enterGameModes() {
     game.c_lflag &= ~(ICANON);  // input would wait for a whole line
     game.c_lflag &= ~(IEXTEN);  // Ctrl-V would swallow the next key
     game.c_lflag |= ISIG;       // but Ctrl-C, Ctrl-Z and Ctrl-\ keep raising their signals
+    // On a terminal that is not the game's controlling terminal (started under setsid) those
+    // signals would go to whoever the terminal belongs to, and the game would run on without its
+    // player: the keys arrive as bytes instead, and the key decoder raises the signals.
+    if (!controlsTerminal()) game.c_lflag &= ~(ISIG);
     game.c_cc[VMIN] = 1;
     game.c_cc[VTIME] = 0;
     tcsetattr(kOut, TCSANOW, &game);
@@ -257,6 +313,35 @@ void keepStderrOffTheScreen() {
 void putStderrBack() {
     std::fflush(stderr);
     if (safe.savedStderr >= 0) dup2(safe.savedStderr, STDERR_FILENO);
+}
+
+// ---- Stops and the foreground.
+
+bool inForeground() {
+    if (!isatty(kOut)) return true;
+    const pid_t foreground = tcgetpgrp(kOut);
+    return foreground < 0 || foreground == getpgrp();  // not our controlling terminal: no jobs
+}
+
+// After a stop, takes the terminal back for the game, once it is in the foreground again: after
+// `bg` it waits there quietly, drawing nothing and reading nothing, until `fg`.
+void retakeAfterStop() {
+    if (!safe.retake) return;
+    waitForForeground();
+    sigset_t all, previous;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &previous);
+    safe.retake = 0;
+    tcsetattr(kOut, TCSANOW, &safe.game);
+    if (!safe.active) {
+        writeAll(kOut, safe.enterBytes, static_cast<std::size_t>(safe.enterLength));
+        if (safe.nullStderr >= 0) dup2(safe.nullStderr, STDERR_FILENO);
+        safe.active = 1;
+    }
+    // The picture is gone, and a resize in the background was never signalled to the game.
+    safe.continued = 1;
+    safe.resized = 1;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
 // ---- Input.
@@ -301,7 +386,7 @@ void handleEvents() {
 // Reads what one poll() said was there; false when nothing more can come.
 bool readOnce() {
     unsigned char buffer[4096];
-    const ssize_t count = read(kIn, buffer, sizeof buffer);
+    const ssize_t count = read(session.inputFd, buffer, sizeof buffer);
     if (count > 0) {
         session.decoder.feed(buffer, static_cast<std::size_t>(count), nowMs(), session.events);
         handleEvents();
@@ -335,6 +420,34 @@ void negotiateKeyboard() {
     }
 }
 
+// A terminal that cannot place the cursor cannot show the game: rather than run blind or flood
+// it with text, say what is wrong and how to put it right, before anything is drawn.
+void refuseUndrivableTerminal() {
+    const std::string problem = terminalTypeProblem(kOut);
+    if (problem.empty()) return;
+    std::fprintf(stderr,
+                 "glyph-labyrinth: %s; set TERM to the terminal's type, for example "
+                 "TERM=xterm-256color\n",
+                 problem.c_str());
+    std::exit(kUndrivableTerminal);
+}
+
+// The terminal opened once more for reading, without blocking: a read after poll() never waits,
+// even when what poll() saw was taken by the shell while the game was stopped, and the
+// description the shell shares stays as it was.
+int openOwnInput() {
+    if (!session.inputIsTerminal) return kIn;
+    const char* name = ttyname(kIn);
+    const int fd = name != nullptr ? open(name, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
+    struct stat ours {};
+    struct stat shared {};
+    if (fd >= 0 && fstat(fd, &ours) == 0 && fstat(kIn, &shared) == 0 &&
+        ours.st_rdev == shared.st_rdev)
+        return fd;
+    if (fd >= 0) close(fd);
+    return kIn;
+}
+
 }  // namespace
 
 long long nowMs() {
@@ -345,6 +458,7 @@ long long nowMs() {
 bool start() {
     if (session.started) return session.curses;
     session.started = true;
+    noteIgnoredSignals();
     session.inputIsTerminal = isatty(kIn) == 1;
 
     // Only the character set matters to the game (UTF-8 or not, and how wide a glyph is); reading
@@ -352,6 +466,8 @@ bool start() {
     std::setlocale(LC_CTYPE, "");
     session.unicode = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
     if (!isatty(kOut)) return false;
+    refuseUndrivableTerminal();
+    waitForForeground();  // started in the background: nothing is taken until it is brought forward
 
     // Save the terminal as found and arrange its restoration before changing anything.
     safe.haveOriginal = tcgetattr(kOut, &safe.original) == 0;
@@ -360,16 +476,24 @@ bool start() {
 
     // curses complains on stderr about a terminal it does not know: not on the player's screen.
     keepStderrOffTheScreen();
-    const char* term = std::getenv("TERM");
-    if (term == nullptr || *term == '\0' || newterm(nullptr, stdout, stdin) == nullptr) {
+    if (newterm(nullptr, stdout, stdin) == nullptr) {
         putStderrBack();
         return false;
     }
     session.curses = true;
-    prepareRestoreBytes();
-    safe.active = 1;
+    session.alternateScreen = hasCapability("smcup") && hasCapability("rmcup");
+    session.inputFd = openOwnInput();
 
+    // A handler sees the terminal as the game's only once the game's modes are stored, so that a
+    // Ctrl-Z this early puts back what was there and takes back what the game will use.
+    sigset_t all, previous;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &previous);
+    prepareRestoreBytes();
     enterGameModes();
+    safe.active = 1;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+
     setUpColours();
     curs_set(0);
     refresh();  // sends the alternate screen and a clear before anything of ours
@@ -399,6 +523,8 @@ void releaseTerminal(bool comingBack) {
     if (session.keyboardPushed) writeString(kKeyboardPop);
     if (comingBack) def_prog_mode();
     endwin();
+    if (!comingBack && !session.alternateScreen)
+        writeAll(kOut, safe.resetBytes, static_cast<std::size_t>(safe.resetLength));
     if (!comingBack && safe.haveOriginal) tcsetattr(kOut, TCSANOW, &safe.original);
     putStderrBack();  // a borrowing program's messages are for the player
     sigprocmask(SIG_SETMASK, &previous, nullptr);
@@ -422,7 +548,7 @@ void takeBack() {
     refresh();  // back on the alternate screen, cursor hidden again
 
     // What was typed for the other program is not for the game.
-    if (isatty(kIn)) tcflush(kIn, TCIFLUSH);
+    if (session.inputIsTerminal) tcflush(session.inputFd, TCIFLUSH);
     drainInput();
     session.decoder.reset();
     session.keys.clear();
@@ -431,7 +557,8 @@ void takeBack() {
 
 void drainInput() {
     while (session.inputOpen) {
-        pollfd input{kIn, POLLIN, 0};
+        retakeAfterStop();
+        pollfd input{session.inputFd, POLLIN, 0};
         const int ready = poll(&input, 1, 0);
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0 || !readOnce()) return;
@@ -439,7 +566,8 @@ void drainInput() {
 }
 
 void waitForInput(int timeoutMs, int writableFd) {
-    pollfd fds[2] = {{kIn, POLLIN, 0}, {writableFd, POLLOUT, 0}};
+    retakeAfterStop();
+    pollfd fds[2] = {{session.inputFd, POLLIN, 0}, {writableFd, POLLOUT, 0}};
     if (!session.inputOpen) {
         fds[0].fd = -1;  // poll() skips it
         if (timeoutMs < 0 && writableFd < 0) timeoutMs = 1000;  // nothing to wait for but signals
@@ -464,9 +592,27 @@ bool takeResized(int& rows, int& columns) {
 }
 
 bool takeContinued() {
+    retakeAfterStop();
     if (!safe.continued) return false;
     safe.continued = 0;
     return true;
+}
+
+void waitForForeground() {
+    // `fg` continues the game with SIGCONT, which cuts the wait short.
+    while (!inForeground()) poll(nullptr, 0, kForegroundCheckMs);
+}
+
+void restoreOriginalModes() {
+    if (safe.haveOriginal) tcsetattr(kOut, TCSANOW, &safe.original);
+}
+
+int stopCount() {
+    return safe.stops;
+}
+
+bool ignoredAtStart(int signal) {
+    return sigismember(&session.ignoredAtStart, signal) == 1;
 }
 
 }  // namespace terminal

@@ -7,9 +7,11 @@
 
 namespace terminal {
 
-// Takes over the terminal on first use: locale, curses, raw-ish input, alternate screen, hidden
-// cursor, colours, stderr kept off the screen, signal handlers, keyboard protocol. Returns false
-// when standard output is no terminal (or an unknown one): the console then writes plain text.
+// Takes over the terminal on first use, once the game is in its foreground: locale, curses,
+// raw-ish input, alternate screen, hidden cursor, colours, stderr kept off the screen, signal
+// handlers, keyboard protocol. Returns false when standard output is no terminal: the console
+// then writes plain text. A terminal that cannot place the cursor (TERM unset, unknown, or
+// "dumb") ends the program with a line on stderr that says so, and status 1.
 bool start();
 
 // Whether the terminal shows Unicode (a UTF-8 locale) or only ASCII.
@@ -40,7 +42,20 @@ void waitForInput(int timeoutMs, int writableFd = -1);
 KeyState& keys();
 
 // Facts left by signal handlers, each reported once. `takeResized` fills in the new size.
+// After a stop, `takeContinued` (like every read of input) first waits for the foreground and
+// takes the terminal back.
 bool takeResized(int& rows, int& columns);
 bool takeContinued();
+
+// For a program that borrows the terminal (borrower.h).
+// Returns when the game is in the foreground of its terminal (at once where it has no job
+// control over it).
+void waitForForeground();
+// Puts back the modes the terminal had when the game started.
+void restoreOriginalModes();
+// How often the game has been stopped so far.
+int stopCount();
+// Whether the game was started with the signal set to be ignored.
+bool ignoredAtStart(int signal);
 
 }  // namespace terminal
