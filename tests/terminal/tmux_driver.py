@@ -22,13 +22,20 @@ COLOURS_16 = {attr: (colour, 0, False)
 COLOURS_8 = {**COLOURS_16, 8: (0, 0, True), 9: (4, 0, True)}
 
 # With job control the game has a process group of its own, as from an interactive shell: Ctrl-Z
-# stops it, and the file "resume" brings it back with fg.
+# stops it, the file "resume" brings it back with fg, the file "background" first sends it on
+# with bg. A case's own set-up runs before the game.
 RUN_SH = '''trap : INT TERM HUP QUIT
 set -m
+%s
 stty -g > stty-before
 "$@"; status=$?
 while [ $status -eq 148 ]; do
-    stty -g > stty-stopped; until [ -e resume ]; do sleep 0.05; done
+    stty -g > stty-stopped
+    until [ -e resume ] || [ -e background ]; do sleep 0.05; done
+    if [ -e background ]; then
+        rm background; bg > /dev/null
+        until [ -e resume ]; do sleep 0.05; done
+    fi
     rm resume; fg > /dev/null; status=$?
 done
 stty -g > stty-after; echo $status > status
@@ -39,18 +46,24 @@ exec sleep 600
 class Pane(contextlib.AbstractContextManager):
     """The game in a detached tmux session on a private server, in the case's scratch directory."""
 
-    def __init__(self, args, name, size=(100, 30), term='tmux-256color', env=None, command=None):
+    def __init__(self, args, name, size=(100, 30), term='tmux-256color', env=None, setup='',
+                 command=None):
         self.dir, self.socket = args.dir, str(args.dir / f'{name}.tmux')  # gone with the dir
-        for old in ('stty-before', 'stty-after', 'status'): (self.dir / old).unlink(missing_ok=True)
+        for old in ('stty-before', 'stty-after', 'stty-stopped', 'status'):
+            (self.dir / old).unlink(missing_ok=True)
         (self.dir / 'tmux.conf').write_text(f'set -g default-terminal {term}\nset -g status off\n')
-        (self.dir / 'run.sh').write_text(RUN_SH)
-        session = ['new-session', '-d', '-x', str(size[0]), '-y', str(size[1]), '-c', str(self.dir)]
+        (self.dir / 'run.sh').write_text(RUN_SH % setup)
+        tmux = ['new-session', '-d', '-x', str(size[0]), '-y', str(size[1]), '-c', str(self.dir)]
         for item in {'LANG': 'C.UTF-8', 'LC_ALL': 'C.UTF-8', **(env or {})}.items():
-            session += ['-e', '%s=%s' % item]
-        self.tmux(*session, 'sh', 'run.sh', *(command or [args.game]))
+            tmux += ['-e', '%s=%s' % item]
+        self.tmux(*tmux, 'sh', 'run.sh', *(command or [args.game]))
 
     def __exit__(self, *error):
+        # What a failed case left running goes too, also what closing the pane would not end.
+        strays = self.processes() + [int(self.tmux('display-message', '-p', '#{pane_pid}') or 0)]
         self.tmux('kill-server')
+        for pid in filter(None, strays):
+            with contextlib.suppress(OSError): os.kill(pid, signal.SIGKILL)
 
     def tmux(self, *args):
         return subprocess.run(['tmux', '-S', self.socket, '-f', str(self.dir / 'tmux.conf'), *args],
@@ -88,6 +101,26 @@ class Pane(contextlib.AbstractContextManager):
         shell = int(self.tmux('display-message', '-p', '#{pane_pid}'))
         return int(Path(f'/proc/{shell}/task/{shell}/children').read_text().split()[0])
 
+    def processes(self):
+        """Every process below the shell that runs the game, or in its session: the game and
+        whatever it started, also where their parents have gone."""
+        shell = int(self.tmux('display-message', '-p', '#{pane_pid}') or 0)
+        if not shell: return []
+        found, children = set(), {}
+        for stat in Path('/proc').glob('[0-9]*/stat'):
+            with contextlib.suppress(OSError, ValueError):
+                pid, rest = stat.read_text().split(' (', 1)
+                parent, session = (int(f) for f in rest.rsplit(') ', 1)[1].split()[1:4:2])
+                children.setdefault(parent, []).append(int(pid))
+                if session == shell: found.add(int(pid))
+        found.discard(shell)
+        pending = list(found) + children.get(shell, [])
+        while pending:
+            pid = pending.pop()
+            found.add(pid)
+            pending += [child for child in children.get(pid, []) if child not in found]
+        return sorted(found)
+
     def wait_for(self, what, predicate):
         deadline = time.monotonic() + 60
         while not predicate():
@@ -100,9 +133,24 @@ class Pane(contextlib.AbstractContextManager):
 
     def restored(self, how, status):
         self.wait_for(f'the end after {how}', lambda: self.file('status'))
-        assert self.file('status').strip() == str(status), f'{how}: status {self.file("status")}'
+        statuses = status if isinstance(status, tuple) else (status,)
+        assert int(self.file('status')) in statuses, f'{how}: status {self.file("status")}'
         assert self.file('stty-before') == self.file('stty-after'), f'{how}: modes not restored'
         self.wait_for(f'the screen and cursor back after {how}', lambda: self.screen() == '01')
+
+
+def alive(pids):
+    """Those of the processes that still run: a zombie has ended, even where nobody reaps it."""
+    def state(pid):
+        with contextlib.suppress(OSError): return Path(f'/proc/{pid}/stat').read_text().rsplit(') ')[1][0]
+    return [pid for pid in pids if state(pid) not in (None, 'Z')]
+
+
+def green_box(pane):
+    """The menu box whose corner shows in green."""
+    if 'Main Menu' in pane.text():
+        boxes = [box for box, row in enumerate(pane.cells()[0:30:6]) if row[0][1] == 2]
+        return boxes[0] if len(boxes) == 1 else None
 
 
 def check_idle(pid, what):
@@ -141,13 +189,6 @@ def case_level(args, term='tmux-256color', colours=COLOURS_16):
             screen = pane.cells()
             print(*[f'{c} wants {want}, shows {screen[c[1]][c[0]]}' for c, want in pending.items()])
         assert pane.screen() == '10', 'the game is not on the alternate screen or shows the cursor'
-
-
-def green_box(pane):
-    """The menu box whose corner shows in green, if the menu stands whole."""
-    if 'Main Menu' in pane.text():
-        boxes = [box for box, row in enumerate(pane.cells()[0:30:6]) if row[0][1] == 2]
-        return boxes[0] if len(boxes) == 1 else None
 
 
 def reference_screen(args, ticks):
@@ -304,6 +345,183 @@ def case_menu_to_loss_and_exit(args):
         assert all(map(Path.is_file, help_files)), 'help files not written again'
 
 
+
+# ---- Hostile environments: each case fails on a game that does not survive it.
+
+def case_terminal_type(args):
+    """A terminal the game cannot drive: one line that says what to do, status 1, nothing drawn."""
+    for number, setup in enumerate(('unset TERM', "export TERM=''", 'export TERM=nosuchterm',
+                                    'export TERM=dumb')):
+        with Pane(args, f'type-{number}', setup=setup) as pane:  # a server of its own each
+            pane.restored(setup, 1)
+            joined = pane.tmux('capture-pane', '-p', '-J')  # the line as written, however wrapped
+            lines = [line for line in joined.split('\n') if line.strip()]
+            assert len(lines) == 1 and lines[0].startswith('glyph-labyrinth: ') and \
+                'TERM=xterm-256color' in lines[0], f'{setup}: the screen shows {lines}'
+            assert not (args.dir / 'Assistance.txt').exists(), f'{setup}: started all the same'
+
+
+def case_redirected(args):
+    """Output to a file: the menu's text once, then nothing more while nothing changes."""
+    with Pane(args, 'redirected', command=['sh', '-c', 'exec "$0" > out.txt', args.game]) as pane:
+        size = lambda: (args.dir / 'out.txt').stat().st_size
+        # The heading is written before the picture and after it: the whole menu is there.
+        pane.wait_for('the menu in the file', lambda: (pane.file('out.txt') or '').count('Main Menu') > 1)
+        first = size()
+        time.sleep(2)  # the menu repaints itself 60 times a second meanwhile
+        assert size() == first, f'the file grew from {first} to {size()} bytes in 2 s'
+        pane.press('C-c')
+        pane.restored('Ctrl-C', 128 + signal.SIGINT)
+
+
+def case_signals(args):
+    """Signals nobody thinks of end the game as any other: the terminal restored first."""
+    for name in ('PIPE', 'USR1', 'USR2', 'ALRM', 'XCPU', 'XFSZ', 'VTALRM', 'PROF', 'TRAP', 'SYS'):
+        signum = signal.Signals['SIG' + name]
+        with Pane(args, name) as pane:
+            pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
+            os.kill(pane.game_pid(), signum)
+            pane.restored(name, 128 + signum)
+
+
+def case_ignored_signals(args):
+    """Started with SIGHUP ignored (nohup), the game keeps it ignored: the SIGTERM after it ends
+    the game, not the SIGHUP."""
+    with Pane(args, 'ignored', setup="trap '' HUP") as pane:
+        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
+        game = pane.game_pid()
+        os.kill(game, signal.SIGHUP)
+        with contextlib.suppress(ProcessLookupError): os.kill(game, signal.SIGTERM)
+        pane.restored('SIGHUP then SIGTERM', 128 + signal.SIGTERM)
+
+
+# An editor that takes the terminal as editors do (raw modes, alternate screen, no cursor), with a
+# helper process of its own, and writes down who they are.
+EDITOR_SH = r"""stty raw -echo; printf '\033[?1049h\033[?25lEDITING %s' "$1"
+sleep 600 & echo $$ $! > editor.pids
+if [ "$STOP_ONCE" ] && [ ! -e stopped ]; then touch stopped; kill -STOP $$; fi
+[ "$STOP_ONCE" ] && kill $! || wait
+stty -raw echo; printf '\033[?25h\033[?1049l'
+"""
+
+
+def open_help(pane, args):
+    (args.dir / 'editor.pids').unlink(missing_ok=True)
+    pane.wait_for('the menu', lambda: green_box(pane) == 1)
+    pane.press('Down', 'Assistance', lambda: green_box(pane) == 2)
+    pane.press('Enter', 'the editor', lambda: pane.file('editor.pids'))
+    return [int(pid) for pid in pane.file('editor.pids').split()]
+
+
+def case_editor_killed(args):
+    """The game ended while the editor is open: the editor ends first, then the terminal is the
+    shell's again."""
+    (args.dir / 'editor.sh').write_text(EDITOR_SH)
+    env = {'EDITOR': f'sh {args.dir}/editor.sh', 'VISUAL': ''}
+    for name in ('TERM', 'HUP', 'SEGV'):
+        signum = signal.Signals['SIG' + name]
+        with Pane(args, name, env=env) as pane:
+            editor = open_help(pane, args)
+            pane.wait_for('the editor on screen', lambda: 'EDITING' in pane.text())
+            os.kill(pane.game_pid(), signum)
+            pane.restored(f'SIG{name} with the editor open', 128 + signum)
+            assert not alive(editor), f'SIG{name}: the editor still runs'
+
+
+def case_editor_stopped(args):
+    """An editor that stops itself takes the game with it to the shell; fg brings both back."""
+    (args.dir / 'editor.sh').write_text(EDITOR_SH)
+    env = {'EDITOR': f'sh {args.dir}/editor.sh', 'VISUAL': '', 'STOP_ONCE': '1'}
+    with Pane(args, 'stopped', env=env) as pane:
+        editor = open_help(pane, args)
+        pane.wait_for('the game to stop with the editor', lambda: pane.file('stty-stopped'))
+        assert pane.file('stty-stopped') == pane.file('stty-before'), 'modes not the shell\'s'
+        (pane.dir / 'resume').touch()
+        pane.wait_for('the menu back', lambda: pane.screen() == '10' and green_box(pane) == 2)
+        assert not alive(editor), 'the editor did not go on to its end'
+        pane.press('C-c')
+        pane.restored('Ctrl-C after fg', 128 + signal.SIGINT)
+
+
+def case_symlinks(args):
+    """Help files are not written through symbolic links, nor where a dangling one points."""
+    setup = 'echo precious > target; ln -s target Assistance.txt; ln -s made.txt Information.txt'
+    with Pane(args, 'symlinks', setup=setup) as pane:
+        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
+        pane.press('C-c')
+        pane.restored('Ctrl-C', 128 + signal.SIGINT)
+    assert pane.file('target') == 'precious\n', 'the file behind the link was replaced'
+    assert not (args.dir / 'made.txt').exists(), 'a file was made where the dangling link points'
+    assert all((args.dir / name).is_symlink() for name in ('Assistance.txt', 'Information.txt'))
+
+
+def case_background(args):
+    """Ctrl-Z, then bg: the game waits without touching the terminal; fg repaints it, and the
+    keys act at once."""
+    with Pane(args, 'background') as pane:
+        pane.wait_for('the menu', lambda: green_box(pane) == 1)
+        game = pane.game_pid()
+        pane.press('C-z')
+        pane.wait_for('the game to stop', lambda: pane.file('stty-stopped'))
+        (pane.dir / 'background').touch()
+        pane.wait_for('the game sent on with bg', lambda: not (pane.dir / 'background').exists())
+        time.sleep(1)  # long enough for a game that takes the terminal to draw
+        assert pane.screen() == '01' and 'Main Menu' not in pane.text(), 'drawn from the background'
+        assert Path(f'/proc/{game}/stat').read_text().rsplit(') ')[1][0] != 'T', 'stopped in bg'
+        (pane.dir / 'resume').touch()
+        pane.wait_for('the menu repainted', lambda: pane.screen() == '10' and green_box(pane) == 1)
+        pane.press('Down', 'a key acting at once', lambda: green_box(pane) == 2)
+        pane.press('C-c')
+        pane.restored('Ctrl-C after fg', 128 + signal.SIGINT)
+
+
+def case_no_controlling_terminal(args):
+    """Under setsid the terminal raises no signals for the game: Ctrl-C still ends it."""
+    with Pane(args, 'setsid', command=['setsid', '-w', args.game]) as pane:
+        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
+        game = pane.processes()
+        pane.press('C-c')
+        # setsid -w gives a child's death by a signal as 128 + the signal, or (util-linux 2.38)
+        # as the signal's number.
+        pane.restored('Ctrl-C', (128 + signal.SIGINT, signal.SIGINT))
+        assert not alive(game), 'the game runs on'
+
+
+def case_fifo_sound(args):
+    """A pipe where the tune should be: the game starts silent instead of waiting for a writer."""
+    shutil.copy(args.game, args.dir / 'game')  # with no tune beside it, the pipe is all there is
+    setup = 'mkdir res && mkfifo res/Glyph.wav'
+    with Pane(args, 'fifo', setup=setup, env={'SDL_AUDIODRIVER': 'dummy'},
+              command=[str(args.dir / 'game')]) as pane:
+        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
+        pane.press('Enter', 'the game', lambda: 'Score:' in pane.text())
+        pane.press('C-c')
+        pane.restored('Ctrl-C', 128 + signal.SIGINT)
+
+
+def case_paste(args):
+    """A paste that never ends does not take the keys for good, however fast they come."""
+    with Pane(args, 'paste') as pane:
+        pane.wait_for('the menu', lambda: green_box(pane) == 1)
+        pane.tmux('send-keys', '-H', *(f'{byte:02x}' for byte in b'\x1b[200~'))
+        deadline = time.monotonic() + 20
+        while green_box(pane) in (1, None):  # taps 0.3 s apart
+            assert time.monotonic() < deadline, 'the keys stay swallowed'
+            pane.press('Down'), time.sleep(0.3)
+        pane.press('C-c')
+        pane.restored('Ctrl-C', 128 + signal.SIGINT)
+
+
+def case_no_alternate_screen(args):
+    """Where the terminal has no alternate screen, the game's picture does not outlive it."""
+    for term in ('linux', 'vt100'):
+        with Pane(args, term, setup=f'export TERM={term}') as pane:
+            pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
+            pane.press('C-c')
+            pane.restored(f'Ctrl-C on {term}', 128 + signal.SIGINT)
+            assert 'Main Menu' not in pane.text(), f'{term}: the menu stays on the screen'
+
+
 CASES = {'level': case_level, 'size': case_size, 'suspend': case_suspend,
          'level-8-colours': lambda args: case_level(args, 'screen', COLOURS_8),
          'menu-to-loss-and-exit': case_menu_to_loss_and_exit,
@@ -312,7 +530,13 @@ CASES = {'level': case_level, 'size': case_size, 'suspend': case_suspend,
                                                                      (104, 34)),
          'slow-line': case_slow_line,
          **{f'sig{name}': lambda args, name=name: case_signal(args, name)
-            for name in ('int', 'term', 'hup', 'quit', 'segv', 'abrt')}}
+            for name in ('int', 'term', 'hup', 'quit', 'segv', 'abrt')},
+         'terminal-type': case_terminal_type, 'redirected': case_redirected,
+         'signals': case_signals, 'ignored-signals': case_ignored_signals,
+         'editor-killed': case_editor_killed, 'editor-stopped': case_editor_stopped,
+         'symlinks': case_symlinks, 'background': case_background,
+         'no-controlling-terminal': case_no_controlling_terminal, 'fifo-sound': case_fifo_sound,
+         'paste': case_paste, 'no-alternate-screen': case_no_alternate_screen}
 
 
 def main():
