@@ -474,21 +474,22 @@ bool start() {
     installHandlers();
     std::atexit(leave);
 
-    // curses complains on stderr about a terminal it does not know: not on the player's screen.
-    keepStderrOffTheScreen();
+    // From curses' first change to the terminal (newterm already turns echo off) until the game's
+    // modes are stored, a handler would find the terminal neither as it was nor as the game's: a
+    // signal meanwhile waits until both are known, so that an early Ctrl-Z puts back what was there
+    // and takes back what the game will use.
+    sigset_t all, previous;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &previous);
+    keepStderrOffTheScreen();  // curses' complaints are not for the player's screen
     if (newterm(nullptr, stdout, stdin) == nullptr) {
         putStderrBack();
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
         return false;
     }
     session.curses = true;
     session.alternateScreen = hasCapability("smcup") && hasCapability("rmcup");
     session.inputFd = openOwnInput();
-
-    // A handler sees the terminal as the game's only once the game's modes are stored, so that a
-    // Ctrl-Z this early puts back what was there and takes back what the game will use.
-    sigset_t all, previous;
-    sigfillset(&all);
-    sigprocmask(SIG_BLOCK, &all, &previous);
     prepareRestoreBytes();
     enterGameModes();
     safe.active = 1;
