@@ -521,6 +521,23 @@ def case_no_alternate_screen(args):
             pane.restored(f'Ctrl-C on {term}', 128 + signal.SIGINT)
             assert 'Main Menu' not in pane.text(), f'{term}: the menu stays on the screen'
 
+def case_early_stop(args):
+    """Ctrl-Z in the middle of start-up, right after curses' first change to the terminal's modes
+    and after its third: the shell gets the terminal as it was, and fg brings up the game, which
+    never applies modes it has not filled in."""
+    for stop_at in (1, 3):
+        blank = args.dir / f'blank-{stop_at}'  # what the shim notes of modes never filled in
+        command = ['env', f'LD_PRELOAD={args.shim}', f'GLYPH_STOP_AT={stop_at}',
+                   f'GLYPH_BLANK_MODES={blank}', 'ASAN_OPTIONS=verify_asan_link_order=0', args.game]
+        with Pane(args, f'early-{stop_at}', command=command) as pane:
+            pane.wait_for('the game to stop', lambda: pane.file('stty-stopped'))
+            assert pane.file('stty-stopped') == pane.file('stty-before'), f'{stop_at}: not restored'
+            (pane.dir / 'resume').touch()
+            pane.wait_for('the menu', lambda: pane.screen() == '10' and 'Main Menu' in pane.text())
+            pane.press('C-c')
+            pane.restored(f'Ctrl-C after a stop at {stop_at}', 128 + signal.SIGINT)
+        assert not blank.exists(), f'stopped at {stop_at}: blank modes applied'
+
 
 CASES = {'level': case_level, 'size': case_size, 'suspend': case_suspend,
          'level-8-colours': lambda args: case_level(args, 'screen', COLOURS_8),
@@ -536,7 +553,8 @@ CASES = {'level': case_level, 'size': case_size, 'suspend': case_suspend,
          'editor-killed': case_editor_killed, 'editor-stopped': case_editor_stopped,
          'symlinks': case_symlinks, 'background': case_background,
          'no-controlling-terminal': case_no_controlling_terminal, 'fifo-sound': case_fifo_sound,
-         'paste': case_paste, 'no-alternate-screen': case_no_alternate_screen}
+         'paste': case_paste, 'no-alternate-screen': case_no_alternate_screen,
+         'early-stop': case_early_stop}
 
 
 def main():
@@ -545,6 +563,7 @@ def main():
         return 77
     case = sys.argv[3]
     args = SimpleNamespace(game=os.path.abspath(sys.argv[1]), reference=sys.argv[2],
+                           shim=os.path.abspath(sys.argv[4]) if len(sys.argv) > 4 else None,
                            dir=Path(tempfile.mkdtemp(prefix=f'glyph-{case}-')))
     try:
         CASES[case](args)  # a failed check raises: the traceback says which
