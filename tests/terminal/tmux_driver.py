@@ -94,7 +94,7 @@ class Pane(contextlib.AbstractContextManager):
         if until: self.wait_for(what, until)
 
     def file(self, name):
-        return (self.dir / name).read_text() if (self.dir / name).exists() else None
+        return (self.dir / name).read_text(errors='replace') if (self.dir / name).exists() else None
 
     def game_pid(self):
         shell = int(self.tmux('display-message', '-p', '#{pane_pid}'))
@@ -353,20 +353,6 @@ def case_terminal_type(args):
             assert not (args.dir / 'Assistance.txt').exists(), f'{setup}: started all the same'
 
 
-def case_redirected(args):
-    """Output to a file: the menu's text once, then nothing more while nothing changes."""
-    with Pane(args, 'redirected', command=['sh', '-c', 'exec "$0" > out.txt', args.game]) as pane:
-        size = lambda: (args.dir / 'out.txt').stat().st_size
-        # The heading is written before the picture and after it: the whole menu is there.
-        whole = lambda: (pane.file('out.txt') or '').count('Main Menu') > 1
-        pane.wait_for('the menu in the file', whole)
-        first = size()
-        time.sleep(2)  # the menu repaints itself 60 times a second meanwhile
-        assert size() == first, f'the file grew from {first} to {size()} bytes in 2 s'
-        pane.press('C-c')
-        pane.restored('Ctrl-C', 128 + signal.SIGINT)
-
-
 def case_signals(args):
     """Signals nobody thinks of end the game as any other, the terminal restored first; one
     ignored at start (nohup) stays ignored: the SIGTERM after it ends the game."""
@@ -432,18 +418,6 @@ def case_editor_stopped(args):
         pane.restored('Ctrl-C after fg', 128 + signal.SIGINT)
 
 
-def case_symlinks(args):
-    """Help files are not written through symbolic links, nor where a dangling one points."""
-    setup = 'echo precious > target; ln -s target Assistance.txt; ln -s made.txt Information.txt'
-    with Pane(args, 'symlinks', setup=setup) as pane:
-        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
-        pane.press('C-c')
-        pane.restored('Ctrl-C', 128 + signal.SIGINT)
-    assert pane.file('target') == 'precious\n', 'the file behind the link was replaced'
-    assert not (args.dir / 'made.txt').exists(), 'a file was made where the dangling link points'
-    assert all((args.dir / name).is_symlink() for name in ('Assistance.txt', 'Information.txt'))
-
-
 def case_background(args):
     """Ctrl-Z, then bg: the game waits without touching the terminal; fg repaints it, and the
     keys act at once."""
@@ -464,51 +438,71 @@ def case_background(args):
         pane.restored('Ctrl-C after fg', 128 + signal.SIGINT)
 
 
-def case_no_controlling_terminal(args):
-    """Under setsid the terminal raises no signals for the game: Ctrl-C still ends it."""
-    with Pane(args, 'setsid', command=['setsid', '-w', args.game]) as pane:
-        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
+def quit_cleanly(args, name, play=lambda pane: None, status=128 + signal.SIGINT,
+                 menu=lambda pane: 'Main Menu' in pane.text(), **start):
+    """Starts the game as `start` says, does `play` at the menu, quits with Ctrl-C: the game and
+    all it started are gone, and the terminal is the shell's again."""
+    with Pane(args, name, **start) as pane:
+        pane.wait_for('the menu', lambda: menu(pane))
+        play(pane)
         game = pane.processes()
         pane.press('C-c')
-        # setsid -w gives a child's death by a signal as 128 + the signal, or (util-linux 2.38)
-        # as the signal's number.
-        pane.restored('Ctrl-C', (128 + signal.SIGINT, signal.SIGINT))
-        assert not alive(game), 'the game runs on'
+        pane.restored(f'{name}: Ctrl-C', status)
+        assert not alive(game), f'{name}: the game runs on'
+        return pane.text()
+
+
+def case_redirected(args):
+    """Output to a file: the menu's text once, then nothing more while nothing changes."""
+    def unchanged(pane):
+        first = len(pane.file('out'))
+        time.sleep(2)  # the menu repaints itself 60 times a second meanwhile
+        assert len(pane.file('out')) == first, f'{first} bytes grew to {len(pane.file("out"))}'
+    # The heading is written before the picture and after it: then the whole menu is there.
+    quit_cleanly(args, 'redirected', unchanged, command=['sh', '-c', 'exec "$0" > out', args.game],
+                 menu=lambda pane: (pane.file('out') or '').count('Main Menu') > 1)
+
+
+def case_symlinks(args):
+    """Help files are not written through symbolic links, nor where a dangling one points."""
+    quit_cleanly(args, 'symlinks', setup='echo precious > target; ln -s target Assistance.txt; '
+                                         'ln -s made.txt Information.txt')
+    assert (args.dir / 'target').read_text() == 'precious\n', 'the file behind the link replaced'
+    assert not (args.dir / 'made.txt').exists(), 'a file made where the dangling link points'
+
+
+def case_no_controlling_terminal(args):
+    """Under setsid the terminal raises no signals for the game: Ctrl-C still ends it. (setsid -w
+    gives a death by a signal as 128 + the signal, or, util-linux 2.38, as its number.)"""
+    quit_cleanly(args, 'setsid', status=(128 + signal.SIGINT, signal.SIGINT),
+                 command=['setsid', '-w', args.game])
 
 
 def case_fifo_sound(args):
     """A pipe where the tune should be: the game starts silent instead of waiting for a writer."""
     shutil.copy(args.game, args.dir / 'game')  # with no tune beside it, the pipe is all there is
-    setup = 'mkdir res && mkfifo res/Glyph.wav'
-    with Pane(args, 'fifo', setup=setup, env={'SDL_AUDIODRIVER': 'dummy'},
-              command=[str(args.dir / 'game')]) as pane:
-        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
-        pane.press('Enter', 'the game', lambda: 'Score:' in pane.text())
-        pane.press('C-c')
-        pane.restored('Ctrl-C', 128 + signal.SIGINT)
+    start = lambda pane: pane.press('Enter', 'the game', lambda: 'Score:' in pane.text())
+    quit_cleanly(args, 'fifo', start, setup='mkdir res && mkfifo res/Glyph.wav',
+                 env={'SDL_AUDIODRIVER': 'dummy'}, command=[str(args.dir / 'game')])
 
 
 def case_paste(args):
     """A paste that never ends does not take the keys for good, however fast they come."""
-    with Pane(args, 'paste') as pane:
-        pane.wait_for('the menu', lambda: green_box(pane) == 1)
+    def tap_through(pane):
         pane.tmux('send-keys', '-H', *(f'{byte:02x}' for byte in b'\x1b[200~'))
         deadline = time.monotonic() + 20
         while green_box(pane) in (1, None):  # taps 0.3 s apart
             assert time.monotonic() < deadline, 'the keys stay swallowed'
             pane.press('Down'), time.sleep(0.3)
-        pane.press('C-c')
-        pane.restored('Ctrl-C', 128 + signal.SIGINT)
+    quit_cleanly(args, 'paste', tap_through)
 
 
 def case_no_alternate_screen(args):
     """Where the terminal has no alternate screen, the game's picture does not outlive it."""
     for term in ('linux', 'vt100'):
-        with Pane(args, term, setup=f'export TERM={term}') as pane:
-            pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
-            pane.press('C-c')
-            pane.restored(f'Ctrl-C on {term}', 128 + signal.SIGINT)
-            assert 'Main Menu' not in pane.text(), f'{term}: the menu stays on the screen'
+        left = quit_cleanly(args, term, setup=f'export TERM={term}')
+        assert 'Main Menu' not in left, f'{term}: the menu stays on the screen'
+
 
 def case_early_stop(args):
     """Ctrl-Z in the middle of start-up, right after curses' first change to the terminal's modes
