@@ -53,10 +53,10 @@ class Pane(contextlib.AbstractContextManager):
             (self.dir / old).unlink(missing_ok=True)
         (self.dir / 'tmux.conf').write_text(f'set -g default-terminal {term}\nset -g status off\n')
         (self.dir / 'run.sh').write_text(RUN_SH % setup)
-        tmux = ['new-session', '-d', '-x', str(size[0]), '-y', str(size[1]), '-c', str(self.dir)]
+        session = ['new-session', '-d', '-x', str(size[0]), '-y', str(size[1]), '-c', str(self.dir)]
         for item in {'LANG': 'C.UTF-8', 'LC_ALL': 'C.UTF-8', **(env or {})}.items():
-            tmux += ['-e', '%s=%s' % item]
-        self.tmux(*tmux, 'sh', 'run.sh', *(command or [args.game]))
+            session += ['-e', '%s=%s' % item]
+        self.tmux(*session, 'sh', 'run.sh', *(command or [args.game]))
 
     def __exit__(self, *error):
         strays = self.processes()  # what a failed case left running goes too
@@ -138,13 +138,6 @@ def alive(pids):
     return [pid for pid in pids if state(pid) not in (None, 'Z')]
 
 
-def green_box(pane):
-    """The menu box whose corner shows in green."""
-    if 'Main Menu' in pane.text():
-        boxes = [box for box, row in enumerate(pane.cells()[0:30:6]) if row[0][1] == 2]
-        return boxes[0] if len(boxes) == 1 else None
-
-
 def check_idle(pid, what):
     """A loop that spins takes a whole core; one paced to the frame rate a few percent."""
     def cpu_ticks():  # user and system time so far
@@ -181,6 +174,13 @@ def case_level(args, term='tmux-256color', colours=COLOURS_16):
             screen = pane.cells()
             print(*[f'{c} wants {want}, shows {screen[c[1]][c[0]]}' for c, want in pending.items()])
         assert pane.screen() == '10', 'the game is not on the alternate screen or shows the cursor'
+
+
+def green_box(pane):
+    """The menu box whose corner shows in green, if the menu stands whole."""
+    if 'Main Menu' in pane.text():
+        boxes = [box for box, row in enumerate(pane.cells()[0:30:6]) if row[0][1] == 2]
+        return boxes[0] if len(boxes) == 1 else None
 
 
 def reference_screen(args, ticks):
@@ -335,7 +335,6 @@ def case_menu_to_loss_and_exit(args):
         pane.press('Enter')
         pane.restored('Exit', 0)
         assert all(map(Path.is_file, help_files)), 'help files not written again'
-
 
 
 # ---- Hostile environments: each case fails on a game that does not survive it.
