@@ -3,8 +3,13 @@
 void KeyState::setReleasesReported(bool arrows, bool enter) {
     arrowReleases_ = arrows;
     enterReleases_ = enter;
-    // Without releases a key that was down would stay down for good.
-    for (Facts& facts : facts_) facts.down = false;
+    // Without releases a key that was down would stay down for good; with them, the keyboard's
+    // word is not needed.
+    for (Facts& facts : facts_) {
+        facts.down = false;
+        facts.watched = false;
+        facts.heldByKeyboard = false;
+    }
 }
 
 void KeyState::setReleasesAlwaysReported() {
@@ -32,6 +37,10 @@ bool KeyState::releasesReported(Key key) const {
     return key == Key::Enter ? enterReleases_ : arrowReleases_;
 }
 
+bool KeyState::staleDown(const Facts& facts, long long nowMs) const {
+    return quietKeysExpire_ && nowMs - facts.lastEventMs > kStaleDownMs;
+}
+
 void KeyState::apply(Key key, KeyAction action, long long nowMs) {
     Facts& facts = facts_[slot(key)];
     facts.lastEventMs = nowMs;
@@ -39,16 +48,57 @@ void KeyState::apply(Key key, KeyAction action, long long nowMs) {
         facts.down = false;
         return;
     }
-    facts.pressedSinceQuery = true;
-    facts.down = releasesReported(key);
+    if (releasesReported(key)) {
+        if (!facts.down) facts.pressedSinceQuery = true;
+        facts.down = true;
+    } else {
+        // The keyboard said "up" after the previous press, yet the key repeats: it cannot see.
+        if (facts.refuted && nowMs - facts.lastPressMs <= kRepeatGapMs) ++blindEvidence_;
+        if (!facts.heldByKeyboard) facts.pressedSinceQuery = true;
+        facts.watched = viewAvailable_;
+        facts.refuted = false;
+    }
+    facts.lastPressMs = nowMs;
+}
+
+void KeyState::applyKeyboardView(Key key, bool down) {
+    Facts& facts = facts_[slot(key)];
+    if (!facts.watched) return;
+    facts.heldByKeyboard = down;
+    if (down) {
+        blindEvidence_ = 0;
+    } else {
+        facts.watched = false;
+        facts.refuted = true;
+    }
+}
+
+void KeyState::setKeyboardView(bool available) {
+    viewAvailable_ = available;
+    if (!available) keyboardViewLost();
+}
+
+void KeyState::keyboardViewLost() {
+    for (Facts& facts : facts_) {
+        facts.watched = false;
+        facts.heldByKeyboard = false;
+        facts.refuted = false;
+    }
+}
+
+bool KeyState::wantsKeyboardView() const {
+    for (const Facts& facts : facts_) {
+        if (facts.watched) return true;
+    }
+    return false;
 }
 
 bool KeyState::query(Key key, long long nowMs) {
     Facts& facts = facts_[slot(key)];
-    if (quietKeysExpire_ && facts.down && nowMs - facts.lastEventMs > kStaleDownMs)
-        facts.down = false;
+    if (facts.down && staleDown(facts, nowMs)) facts.down = false;
 
-    const bool pressed = facts.pressedSinceQuery || facts.down || nowMs < facts.downUntilMs;
+    const bool pressed =
+        facts.pressedSinceQuery || facts.down || facts.heldByKeyboard || nowMs < facts.downUntilMs;
     if (facts.pressedSinceQuery) {
         facts.pressedSinceQuery = false;
         facts.downUntilMs = nowMs + kDownWindowMs;
@@ -58,9 +108,9 @@ bool KeyState::query(Key key, long long nowMs) {
 
 bool KeyState::anyDown(long long nowMs) const {
     for (const Facts& facts : facts_) {
-        const bool down =
-            facts.down && (!quietKeysExpire_ || nowMs - facts.lastEventMs <= kStaleDownMs);
-        if (facts.pressedSinceQuery || down || nowMs < facts.downUntilMs) return true;
+        if (facts.pressedSinceQuery || facts.watched || facts.heldByKeyboard ||
+            (facts.down && !staleDown(facts, nowMs)) || nowMs < facts.downUntilMs)
+            return true;
     }
     return false;
 }

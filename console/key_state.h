@@ -2,11 +2,15 @@
 // that key and whether it is down now, answered the way a console that tracks the keyboard would.
 //
 // A terminal sends a press (and auto-repeats while a key is held), but usually no release. Where
-// releases are reported, down-now is exact. Elsewhere a key counts as down for a short moment
-// after a query has seen its press: long enough that every query of the same loop pass sees it
-// (the menu asks for Enter once per item), too short for the next pass. The moment starts at the
+// releases are reported, down-now is exact. Where the keyboard itself can be asked (the X server's
+// key map), a key whose press came in is down for as long as the keyboard says so. Elsewhere a
+// key counts as down for a short moment after a query has seen its press: long enough that every
+// query of the same loop pass sees it, too short for the next pass. The moment starts at the
 // query rather than at the read, because a press can be read during a wait well before the pass
 // that looks at it.
+//
+// A press of a key that is known to be down is its auto-repeat, not a new press: it adds nothing,
+// so the key stops counting as soon as it is let go, even if a repeat came in just before.
 //
 // Times are milliseconds on any monotonic clock, passed in so tests can drive the clock.
 #pragma once
@@ -26,6 +30,12 @@ public:
     // A key reported down that sends no event (press, repeat, release) for this long is taken
     // as released: a release can be lost (a broken sequence, focus moving away).
     static constexpr long long kStaleDownMs = 2500;
+    // Presses of one key closer together than this are auto-repeat: no hand taps that fast.
+    static constexpr long long kRepeatGapMs = 60;
+    // A keyboard that says "up" this many times in a row about a key that is auto-repeating does
+    // not see the keys the terminal gets (a Wayland terminal, a display that is not the one with
+    // the keyboard): its word is not asked for any more.
+    static constexpr int kBlindEvidence = 3;
 
     // Whether the terminal reports releases of the arrows and of Enter.
     void setReleasesReported(bool arrows, bool enter);
@@ -37,30 +47,57 @@ public:
 
     void apply(Key key, KeyAction action, long long nowMs);
 
+    // Whether the keyboard's word can be had: only then do presses wait for it.
+    void setKeyboardView(bool available);
+
+    // The keyboard's own word on whether `key` is down, from a look taken after every event
+    // applied so far. Only a key whose press came in through apply() can be down by its word, so
+    // keys typed into another window never count; "up" ends the key's hold.
+    void applyKeyboardView(Key key, bool down);
+
+    // The keyboard's word can no longer be had (it stopped answering): keys held by it alone
+    // count as released; their next press or repeat counts again.
+    void keyboardViewLost();
+
+    // Keys waiting for the keyboard's word: pressed and not yet seen released by it.
+    bool wantsKeyboardView() const;
+
+    // Whether the keyboard's word proved worthless (see kBlindEvidence).
+    bool keyboardBlind() const { return blindEvidence_ >= kBlindEvidence; }
+
     // The console's answer for `key`; clears its pressed-since-last-query fact.
     bool query(Key key, long long nowMs);
 
-    // Whether some key would read as pressed now: down, within its moment after a press, or
-    // pressed without a query having seen it yet. A loop that waits for the player must not
-    // sleep while this holds: the key acts on every pass.
+    // Whether some key would read as pressed now: down (by its reported release or by the
+    // keyboard's word, or waiting for that word), within its moment after a press, or pressed
+    // without a query having seen it yet. A loop that waits for the player must not sleep while
+    // this holds: the key acts on every pass.
     bool anyDown(long long nowMs) const;
 
-    // No key pressed and none down (after the terminal was handed to another program).
+    // No key pressed and none down (after the terminal was handed to another program, or lost
+    // the focus).
     void clear();
 
 private:
     struct Facts {
         bool pressedSinceQuery = false;
-        bool down = false;           // exact, where releases are reported
-        long long lastEventMs = 0;   // of the last press, repeat or release
-        long long downUntilMs = -1;  // the short moment after a query saw a press
+        bool down = false;            // exact, where releases are reported
+        bool watched = false;         // pressed; the keyboard has not said "up" since
+        bool heldByKeyboard = false;  // and the keyboard says it is down
+        bool refuted = false;         // the keyboard said "up" after the last press
+        long long lastEventMs = 0;    // of the last press, repeat or release
+        long long lastPressMs = -1;   // of the last press or repeat
+        long long downUntilMs = -1;   // the short moment after a query saw a press
     };
 
     static int slot(Key key);
     bool releasesReported(Key key) const;
+    bool staleDown(const Facts& facts, long long nowMs) const;
 
     std::array<Facts, 5> facts_{};
     bool arrowReleases_ = false;
     bool enterReleases_ = false;
     bool quietKeysExpire_ = true;
+    bool viewAvailable_ = false;
+    int blindEvidence_ = 0;
 };

@@ -37,9 +37,10 @@ TEST(KeyState, HeldKeyWithReportedReleasesIsPressedUntilReleased) {
     EXPECT_EQ(polls(keys, Enter, 10), 4);
     EXPECT_EQ(polls(keys, Enter, 10 + kPassMs), 0);
 
+    // A repeat that came just before the release does not make the key count after it.
     keys.apply(Right, Press, 100);
     for (long long tick = 2; tick <= 10; ++tick) EXPECT_TRUE(keys.query(Right, tick * kTickMs));
-    keys.apply(Right, Release, 1050);
+    keys.apply(Right, Repeat, 1040), keys.apply(Right, Release, 1050);
     EXPECT_FALSE(keys.query(Right, 1100));
 
     // A release that never arrives does not leave the key down for ever.
@@ -76,6 +77,59 @@ TEST(KeyState, WhereEveryReleaseIsReportedAQuietHeldKeyStaysDown) {
     keys.apply(Right, Release, late + 1);
     EXPECT_FALSE(keys.query(Right, late + kTickMs));
     EXPECT_TRUE(keys.query(Up, late + kTickMs));
+}
+
+// Right held from 0 to 1000 ms on a terminal without releases: its press, its auto-repeat from
+// 500 ms; the play loop asks every 100 ms. `looks(t)` is what the keyboard says of Right at t,
+// asked every 4 ms while the key state wants it; returns what the ticks saw.
+template <typename Looks>
+std::string heldRight(KeyState& keys, Looks looks) {
+    std::string seen;
+    for (long long t = 0; t <= 1200; ++t) {
+        if (t == 0 || (t >= 500 && t < 1000 && (t - 500) % 33 == 0)) keys.apply(Right, Press, t);
+        if (t % 4 == 2 && keys.wantsKeyboardView()) keys.applyKeyboardView(Right, looks(t));
+        if (t % kTickMs == 50) seen += keys.query(Right, t) ? 'x' : '.';
+    }
+    return seen;
+}
+
+TEST(KeyState, TheKeyboardsWordHoldsAKeyFromItsPressToItsRelease) {
+    KeyState keys;
+    keys.setKeyboardView(true);
+    // Every tick sees it, from the first to the release, and none after, although a repeat came
+    // in 10 ms before the release.
+    EXPECT_EQ(heldRight(keys, [](long long t) { return t < 1000; }), "xxxxxxxxxx..");
+    EXPECT_FALSE(keys.keyboardBlind() || keys.anyDown(1200));
+
+    // A key down by the keyboard's word whose press never came in was typed into another window.
+    keys.applyKeyboardView(Left, true);
+    EXPECT_FALSE(keys.query(Left, 1300));
+    // A tap that is over before the keyboard is asked counts once.
+    keys.apply(Up, Press, 2000), keys.applyKeyboardView(Up, false);
+    EXPECT_TRUE(keys.query(Up, 2050) && !keys.query(Up, 2150));
+    // When the keyboard stops answering, a key held by its word alone is let go.
+    keys.apply(Down, Press, 3000), keys.applyKeyboardView(Down, true);
+    EXPECT_TRUE(keys.anyDown(3100) && keys.query(Down, 3100) && keys.query(Down, 3200));
+    keys.keyboardViewLost();
+    EXPECT_FALSE(keys.query(Down, 3300) || keys.anyDown(3300));
+}
+
+TEST(KeyState, AKeyboardThatCannotSeeTheKeysIsFoundOutWithoutChangingAnAnswer) {
+    // The X server of a Wayland desktop says "up" for every key the terminal gets: the ticks see
+    // what they see without its word, and after a few repeats its word is known worthless.
+    KeyState blind, without;
+    blind.setKeyboardView(true);
+    const std::string seen = heldRight(blind, [](long long) { return false; });
+    EXPECT_EQ(seen, heldRight(without, [](long long) { return false; }));
+    EXPECT_EQ(seen, "x....xxxxxx.");
+    EXPECT_TRUE(blind.keyboardBlind());
+    // Quick taps of a keyboard that sees are no such evidence.
+    KeyState seeing;
+    seeing.setKeyboardView(true);
+    for (long long t = 0; t < 1000; t += 70) {
+        seeing.apply(Left, Press, t), seeing.applyKeyboardView(Left, false);
+    }
+    EXPECT_FALSE(seeing.keyboardBlind());
 }
 
 }  // namespace
