@@ -19,6 +19,22 @@ constexpr int kCodeLetterZ = 'z';
 constexpr int kCodeBackslash = '\\';
 constexpr int kModifierCtrl = 4;
 
+// Win32 input records: virtual-key codes and control-key state bits, and the characters that
+// Ctrl-C, Ctrl-Z and Ctrl-\ type.
+constexpr int kVkReturn = 0x0D;
+constexpr int kVkLeft = 0x25;
+constexpr int kVkUp = 0x26;
+constexpr int kVkRight = 0x27;
+constexpr int kVkDown = 0x28;
+constexpr int kVkLetterC = 'C';
+constexpr int kVkLetterZ = 'Z';
+constexpr int kVkBackslash = 0xDC;
+constexpr int kStateAlt = 0x0001 | 0x0002;   // right and left Alt
+constexpr int kStateCtrl = 0x0004 | 0x0008;  // right and left Ctrl
+constexpr int kCharCtrlC = 0x03;
+constexpr int kCharCtrlZ = 0x1A;
+constexpr int kCharCtrlBackslash = 0x1C;
+
 // Larger numbers are clamped: no key code or flag set comes near it, and it cannot overflow.
 constexpr int kParamLimit = 1'000'000;
 
@@ -251,6 +267,15 @@ void KeyDecoder::finishCsi(unsigned char final, std::vector<InputEvent>& out) {
     // Other private sequences (mouse reports in SGR form among them) carry no game key.
     if (privateMarker_ != 0) return;
 
+    if (final == '_') {
+        finishWin32Record(out);
+        return;
+    }
+    if (final == 'O' && paramCount_ == 0) {
+        out.push_back(simpleEvent(InputEvent::Kind::FocusLost));
+        return;
+    }
+
     // A legacy mouse report: CSI M and three raw bytes, which may be any value.
     if (final == 'M' && paramCount_ == 0) {
         state_ = State::MouseBytes;
@@ -296,6 +321,48 @@ void KeyDecoder::finishSs3(unsigned char final, std::vector<InputEvent>& out) {
         out.push_back(keyEvent(arrow, KeyAction::Press));
     } else if (final == 'M') {
         out.push_back(keyEvent(Key::Enter, KeyAction::Press));  // keypad Enter
+    }
+}
+
+// CSI Vk ; Sc ; Uc ; Kd ; Cs ; Rc _ : virtual-key code, scan code, character, 1 for down and 0
+// for up, control-key state, repeat count. Omitted fields are 0.
+void KeyDecoder::finishWin32Record(std::vector<InputEvent>& out) {
+    if (!win32Seen_) {
+        win32Seen_ = true;
+        out.push_back(simpleEvent(InputEvent::Kind::Win32Input));
+    }
+    const int vk = param(0, 0, 0);
+    const int character = param(2, 0, 0);
+    const KeyAction action = param(3, 0, 0) == 1 ? KeyAction::Press : KeyAction::Release;
+    const int state = param(4, 0, 0);
+    switch (vk) {
+        case kVkReturn:
+            out.push_back(keyEvent(Key::Enter, action));
+            return;
+        case kVkLeft:
+            out.push_back(keyEvent(Key::Left, action));
+            return;
+        case kVkUp:
+            out.push_back(keyEvent(Key::Up, action));
+            return;
+        case kVkRight:
+            out.push_back(keyEvent(Key::Right, action));
+            return;
+        case kVkDown:
+            out.push_back(keyEvent(Key::Down, action));
+            return;
+        default:
+            break;
+    }
+    // In this mode the control keys arrive as records instead of raising their signals.
+    if (action != KeyAction::Press) return;
+    const bool ctrl = (state & kStateCtrl) != 0 && (state & kStateAlt) == 0;  // not AltGr
+    if (character == kCharCtrlC || (ctrl && vk == kVkLetterC)) {
+        out.push_back(simpleEvent(InputEvent::Kind::Interrupt));
+    } else if (character == kCharCtrlZ || (ctrl && vk == kVkLetterZ)) {
+        out.push_back(simpleEvent(InputEvent::Kind::Suspend));
+    } else if (character == kCharCtrlBackslash || (ctrl && vk == kVkBackslash)) {
+        out.push_back(simpleEvent(InputEvent::Kind::Quit));
     }
 }
 

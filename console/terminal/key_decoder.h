@@ -1,13 +1,13 @@
 // Turns the bytes a terminal sends into the few events the game cares about.
 //
 // Game keys are the four arrows and Enter, in every form terminals send them: normal and
-// application cursor-key mode, with modifier parameters, and the kitty keyboard protocol's reports
-// with press, repeat and release events. Replies to the start-up queries (keyboard protocol
-// flags, device attributes) are events too, and so are the control keys that the keyboard
-// protocol turns into reports instead of signals (and those keys' own control bytes, which arrive
-// where the terminal does not raise the signals itself). Everything else (other keys, mouse
-// reports, pasted text, unknown control sequences and strings, UTF-8 text, a lone ESC) is consumed
-// and yields nothing.
+// application cursor-key mode, with modifier parameters, the kitty keyboard protocol's reports
+// with press, repeat and release events, and the key-down and key-up records of the win32 input
+// mode. Replies to the start-up queries (keyboard protocol flags, device attributes) are events
+// too, and so are focus loss and the control keys that the keyboard protocols turn into reports
+// instead of signals (and those keys' own control bytes, which arrive where the terminal does not
+// raise the signals itself). Everything else (other keys, mouse reports, pasted text, unknown
+// control sequences and strings, UTF-8 text, a lone ESC) is consumed and yields nothing.
 //
 // The decoder is fed whatever each read returned; a sequence split across reads decodes exactly
 // as if it had come in one piece. A sequence left unfinished for longer than a short timeout is
@@ -30,6 +30,8 @@ struct InputEvent {
         Interrupt,         // Ctrl-C reported as a key or byte: the program should act as on SIGINT
         Suspend,           // Ctrl-Z reported as a key or byte: SIGTSTP
         Quit,              // Ctrl-\ reported as a key or byte: SIGQUIT
+        Win32Input,        // the first win32 input record: from now on every key reports releases
+        FocusLost,         // the terminal's window lost the keyboard focus
     };
     Kind kind = Kind::Key;
     Key key = Key::Enter;
@@ -78,6 +80,7 @@ private:
     void collectParam(unsigned char byte);
     void finishCsi(unsigned char final, std::vector<InputEvent>& out);
     void finishSs3(unsigned char final, std::vector<InputEvent>& out);
+    void finishWin32Record(std::vector<InputEvent>& out);
     void stepPaste(unsigned char byte);
     int param(std::size_t index, std::size_t sub, int absent) const;
 
@@ -92,6 +95,7 @@ private:
     bool intermediate_ = false;        // an intermediate byte makes the sequence one we ignore
     bool oscString_ = false;           // BEL also ends the string (OSC only)
 
+    bool win32Seen_ = false;  // a win32 input record came: reported once
     int mouseBytesLeft_ = 0;
     std::size_t pasteEndMatched_ = 0;  // how much of the paste's end mark has been seen
     long long pasteStartMs_ = 0;

@@ -41,6 +41,18 @@ const struct {
      {other(Kind::Interrupt), other(Kind::Suspend), other(Kind::Quit), other(Kind::Interrupt)}},
     // The same keys as bytes, from a terminal that raises no signals for them.
     {"c\x03z\x1a\x1c", {other(Kind::Interrupt), other(Kind::Suspend), other(Kind::Quit)}},
+    // Win32 input records: the first one announces the mode; key downs and ups of the game keys
+    // (an auto-repeat is another down), other keys ignored, omitted fields taken as 0.
+    {"\x1b[40;80;0;1;0;1_\x1b[40;80;0;1;0;2_\x1b[40;80;0;0;0;1_\x1b[13;28;13;1;0;1_"
+     "\x1b[65;30;97;1;0;1_\x1b[37;;;1_\x1b[37_\x1b[_",
+     {other(Kind::Win32Input), key(Down), key(Down), key(Down, Release), key(Enter), key(Left),
+      key(Left, Release)}},
+    // Their control keys by character or by Ctrl with the letter; AltGr (Ctrl and Alt) types a
+    // character instead; releases and the Ctrl key itself do nothing. Focus loss is reported.
+    {"\x1b[17;29;0;1;8;1_\x1b[67;46;3;1;8;1_\x1b[90;44;0;1;4;1_\x1b[220;43;28;1;8;1_"
+     "\x1b[67;46;169;1;10;1_\x1b[67;46;3;0;8;1_\x1b[I\x1b[O",
+     {other(Kind::Win32Input), other(Kind::Interrupt), other(Kind::Suspend), other(Kind::Quit),
+      other(Kind::FocusLost)}},
     // Other keys, letters, UTF-8, mouse reports, strings, unknown or cancelled sequences and
     // pastes are consumed without a key, and the game keys around them still come through.
     {"\x1b[5~\x1b[1;5P\x1b[15;2~\x1bOP\x1b[3u\x1b[27u\x1b"
