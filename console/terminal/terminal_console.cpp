@@ -430,6 +430,5 @@ long long monotonicMs() {
 
 bool keyPressed(Key key) {
     if (!ensureStarted()) return false;
-    terminal::drainInput();
-    return terminal::keys().query(key, terminal::nowMs());
+    return terminal::queryKey(key);
 }

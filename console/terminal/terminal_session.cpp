@@ -16,13 +16,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "console/terminal/borrower.h"
 #include "console/terminal/curses.h"
 #include "console/terminal/key_decoder.h"
+#include "console/terminal/presenter.h"
 #include "console/terminal/terminal_type.h"
+#include "console/terminal/x_keyboard.h"
 
 // Where stderr goes while the game has the terminal: nowhere, unless the build names a log file
 // (the sanitizer build does, so that a report made during play is kept).
@@ -38,13 +42,23 @@ constexpr int kOut = STDOUT_FILENO;
 
 // The keyboard protocol: ask for its flags with the device attributes query as a sentinel that
 // every terminal answers; push disambiguation (1), event types (2) and all keys as escape codes
-// (8, so Enter reports its release too); pop on the way out.
+// (8, so Enter reports its release too), and ask again which flags took; pop on the way out.
 constexpr char kKeyboardQuery[] = "\x1b[?u\x1b[c";
-constexpr char kKeyboardPush[] = "\x1b[>11u\x1b[?u";
+constexpr char kKeyboardPush[] = "\x1b[>11u";
+constexpr char kKeyboardPushAndAsk[] = "\x1b[>11u\x1b[?u";
 constexpr char kKeyboardPop[] = "\x1b[<u";
 constexpr int kFlagEventTypes = 2;
 constexpr int kFlagAllKeysAsEscapes = 8;
-constexpr long long kQueryWaitMs = 100;
+// Key-down and key-up records where the terminal knows them (Windows Terminal), and focus
+// reports: switched on whatever the terminal, which ignores modes it does not know.
+constexpr char kReportsOn[] = "\x1b[?9001h\x1b[?1004h";
+constexpr char kReportsOff[] = "\x1b[?9001l\x1b[?1004l";
+// The device attributes query, whose answer marks the end of what the terminal sent before it.
+constexpr char kAttributesQuery[] = "\x1b[c";
+// How long leaving waits for that answer; what comes later may reach the shell.
+constexpr int kAnswerWaitMs = 200;
+// A key held by the X server's word alone counts as released when no look came for this long.
+constexpr long long kViewPatienceMs = 120;
 constexpr int kForegroundCheckMs = 200;  // in the background, how often to look whether it is over
 constexpr int kUndrivableTerminal = 1;   // the exit status when the terminal cannot be driven
 
@@ -70,6 +84,11 @@ struct SignalSafe {
     volatile std::sig_atomic_t enterLength = 0;
     char resetBytes[256] = {};
     volatile std::sig_atomic_t resetLength = 0;
+    volatile std::sig_atomic_t enterAsks = 0;  // the way in asks for the keyboard flags again
+    bool readsTerminal = false;  // input is the terminal: its answers can be awaited
+    int inputFd = STDIN_FILENO;  // where they are read
+    // Device attributes queries sent and not yet answered.
+    volatile std::sig_atomic_t unansweredQueries = 0;
 };
 SignalSafe safe;
 
@@ -83,9 +102,15 @@ struct Session {
     int inputFd = kIn;             // where input is read: a non-blocking description of our own
     bool alternateScreen = false;  // the terminal has one, and the game draws on it
     sigset_t ignoredAtStart{};     // signals the game was started with set to be ignored
-    bool keyboardPushed = false;
-    enum class Query { Idle, Waiting, Answered } query = Query::Idle;
+    // The keyboard protocol: known once the terminal answered the flags query (its flags are
+    // then pushed whenever the terminal is ours), refused when the device attributes came first.
     bool keyboardSupported = false;
+    bool keyboardRefused = false;
+    bool arrowReleases = false;  // the terminal reports the arrows' releases
+    bool viewed = false;         // the X server's word on the keys is in use
+    bool watching = false;       // and asked for, since watchedSinceMs
+    long long watchedSinceMs = 0;
+    long long lastViewMs = 0;
     KeyDecoder decoder;
     KeyState keys;
     std::vector<InputEvent> events;
@@ -108,7 +133,54 @@ void writeString(const char* text) {
     writeAll(kOut, text, std::strlen(text));
 }
 
-// ---- Restoring from signal handlers: write(), tcsetattr() and dup2() only.
+// ---- Leaving, also from signal handlers: write(), read(), poll(), clock_gettime(), tcflush(),
+// tcsetattr() and dup2() only.
+
+long long signalSafeNowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+// Asks for the device attributes and reads, throwing it away, what the terminal sends until it
+// has answered that query and every earlier one still open, or the wait is over; then throws
+// away whatever else is pending. Release reports of the keys that ended the game and late
+// answers to queries then never reach the shell or the editor. The terminal must still be in the
+// game's modes: with echo back on, the answers would be printed.
+void swallowTerminalAnswers() {
+    if (!safe.readsTerminal) return;
+    writeAll(kOut, kAttributesQuery, sizeof kAttributesQuery - 1);
+    int answers = safe.unansweredQueries + 1;
+    const long long deadline = signalSafeNowMs() + kAnswerWaitMs;
+    int matched = 0;  // how much of an answer, ESC [ ? digits-and-semicolons c, has been read
+    while (answers > 0) {
+        const long long left = deadline - signalSafeNowMs();
+        if (left <= 0) break;
+        pollfd input{safe.inputFd, POLLIN, 0};
+        const int ready = poll(&input, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        unsigned char buffer[512];
+        const ssize_t count = read(safe.inputFd, buffer, sizeof buffer);
+        if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (count <= 0) break;
+        for (ssize_t i = 0; i < count; ++i) {
+            const unsigned char byte = buffer[i];
+            if (matched == 3 && ((byte >= '0' && byte <= '9') || byte == ';')) continue;
+            if (matched == 3 && byte == 'c') {
+                --answers;
+                matched = 0;
+            } else if (byte == 0x1B) {
+                matched = 1;
+            } else {
+                matched = (matched == 1 && byte == '[') ? 2 : (matched == 2 && byte == '?') ? 3 : 0;
+            }
+        }
+    }
+    safe.unansweredQueries = 0;
+    tcflush(safe.inputFd, TCIFLUSH);
+}
+
 
 // Puts the terminal back as the game found it: from the game's modes, or after a program that
 // borrowed it was ended.
@@ -116,6 +188,7 @@ void restoreForSignal(bool afterBorrower) {
     if (safe.active) {
         safe.active = 0;
         writeAll(kOut, safe.leaveBytes, static_cast<std::size_t>(safe.leaveLength));
+        swallowTerminalAnswers();
     } else if (afterBorrower) {
         writeAll(kOut, safe.resetBytes, static_cast<std::size_t>(safe.resetLength));
     } else {
@@ -235,6 +308,25 @@ bool hasCapability(const char* name) {
     return value != nullptr && value != reinterpret_cast<char*>(-1);
 }
 
+// What the terminal must be told on every way in, after the screen modes: the key reports on,
+// and the keyboard flags pushed where the terminal knows them, or asked for again while it is
+// not known whether it does (an answer thrown away with the input still counts when it comes).
+std::string keyboardWayIn(bool& asks) {
+    asks = false;
+    if (!safe.readsTerminal) return "";
+    std::string bytes = kReportsOn;
+    asks = !session.keyboardSupported && !session.keyboardRefused && safe.readsTerminal;
+    if (session.keyboardSupported) bytes += kKeyboardPush;
+    if (asks) bytes += kKeyboardQuery;
+    return bytes;
+}
+
+std::string keyboardWayOut() {
+    if (!safe.readsTerminal) return "";
+    std::string bytes = session.keyboardSupported ? kKeyboardPop : "";
+    return bytes + kReportsOff;
+}
+
 void prepareRestoreBytes() {
     // Without an alternate screen the game's picture would stay behind on the shell's.
     std::string reset;
@@ -243,16 +335,18 @@ void prepareRestoreBytes() {
     appendCapability(reset, session.alternateScreen ? "rmcup" : "clear");
     storeBytes(reset, safe.resetBytes, safe.resetLength);
 
-    std::string leave;
-    if (session.keyboardPushed) leave += kKeyboardPop;
+    std::string leave = keyboardWayOut();  // the flags belong to the alternate screen
     leave += reset;
     storeBytes(leave, safe.leaveBytes, safe.leaveLength);
 
     std::string enter;
     appendCapability(enter, "smcup");
     appendCapability(enter, "civis");
-    if (session.keyboardPushed) enter += "\x1b[>11u";
+    bool asks = false;
+    enter += keyboardWayIn(asks);
+    safe.enterAsks = 0;
     storeBytes(enter, safe.enterBytes, safe.enterLength);
+    safe.enterAsks = asks ? 1 : 0;
 }
 
 // ---- Terminal modes.
@@ -335,6 +429,7 @@ void retakeAfterStop() {
     tcsetattr(kOut, TCSANOW, &safe.game);
     if (!safe.active) {
         writeAll(kOut, safe.enterBytes, static_cast<std::size_t>(safe.enterLength));
+        if (safe.enterAsks) safe.unansweredQueries = safe.unansweredQueries + 1;
         if (safe.nullStderr >= 0) dup2(safe.nullStderr, STDERR_FILENO);
         safe.active = 1;
     }
@@ -346,29 +441,82 @@ void retakeAfterStop() {
 
 // ---- Input.
 
+void setReleasesReported(bool arrows, bool enter) {
+    session.arrowReleases = arrows;
+    session.keys.setReleasesReported(arrows, enter);
+}
+
+// The keyboard protocol's flags: the first answer says that the terminal knows the protocol (the
+// flags are pushed at once, however late it comes); the answer to the question asked right after
+// the push says which flags took.
+void keyboardFlagsReported(int flags) {
+    if (!session.keyboardSupported) {
+        session.keyboardSupported = true;
+        prepareRestoreBytes();
+        if (safe.active) writeString(kKeyboardPushAndAsk);
+        return;
+    }
+    const bool releases = (flags & kFlagEventTypes) != 0;
+    setReleasesReported(releases, releases && (flags & kFlagAllKeysAsEscapes) != 0);
+}
+
+// The X server's word on the keys, where there is one that sees them and the terminal does not
+// report releases itself. Called whenever input comes and before every key poll.
+void consultKeyboard(long long now) {
+    const bool usable =
+        xkeyboard::connected() && !session.keys.keyboardBlind() && !session.arrowReleases;
+    if (usable != session.viewed) {
+        session.viewed = usable;
+        session.keys.setKeyboardView(usable);
+        if (session.keys.keyboardBlind()) xkeyboard::stop();
+    }
+    // A look is worth taking while it is recent; when looks stop coming (a hung server), keys
+    // held by the X server's word alone are let go rather than held for ever.
+    std::uint8_t downMask = 0;
+    long long requestedMs = 0;
+    if (usable && xkeyboard::latestView(downMask, requestedMs) &&
+        now - requestedMs <= kViewPatienceMs) {
+        for (std::size_t i = 0; i < std::size(xkeyboard::kViewKeys); ++i)
+            session.keys.applyKeyboardView(xkeyboard::kViewKeys[i], ((downMask >> i) & 1) != 0);
+        session.lastViewMs = requestedMs;
+    } else if (session.watching &&
+               now - std::max(session.lastViewMs, session.watchedSinceMs) > kViewPatienceMs) {
+        session.keys.keyboardViewLost();
+    }
+    const bool wanted = usable && session.keys.wantsKeyboardView();
+    if (wanted && !session.watching) session.watchedSinceMs = now;
+    session.watching = wanted;
+    xkeyboard::watch(wanted);
+}
+
 void handleEvents() {
     const long long now = nowMs();
+    // What the X server said so far belongs before these events.
+    consultKeyboard(now);
+    bool keys = false;
     for (const InputEvent& event : session.events) {
         switch (event.kind) {
             case InputEvent::Kind::Key:
                 session.keys.apply(event.key, event.action, now);
+                keys = true;
                 break;
             case InputEvent::Kind::KeyboardFlags:
-                if (session.query == Session::Query::Waiting) {
-                    session.keyboardSupported = true;
-                } else if (session.keyboardPushed) {
-                    // The flags the terminal really honoured, asked for again after the push.
-                    const bool releases = (event.value & kFlagEventTypes) != 0;
-                    const bool enterAsEscape = (event.value & kFlagAllKeysAsEscapes) != 0;
-                    session.keys.setReleasesReported(releases, releases && enterAsEscape);
-                }
+                keyboardFlagsReported(event.value);
                 break;
             case InputEvent::Kind::DeviceAttributes:
-                if (session.query == Session::Query::Waiting) {
-                    session.query = Session::Query::Answered;
+                if (safe.unansweredQueries > 0) safe.unansweredQueries = safe.unansweredQueries - 1;
+                if (!session.keyboardSupported && !session.keyboardRefused) {
+                    session.keyboardRefused = true;  // a terminal that knows it answers first
+                    prepareRestoreBytes();
                 }
                 break;
-            // With the keyboard protocol these keys no longer raise their signals by themselves.
+            case InputEvent::Kind::Win32Input:
+                setReleasesReported(true, true);
+                break;
+            case InputEvent::Kind::FocusLost:
+                session.keys.clear();  // keys held now are held for another window
+                break;
+            // With the keyboard protocols these keys no longer raise their signals by themselves.
             case InputEvent::Kind::Interrupt:
                 std::raise(SIGINT);
                 break;
@@ -381,6 +529,10 @@ void handleEvents() {
         }
     }
     session.events.clear();
+    if (keys) {
+        xkeyboard::inputArrived();
+        consultKeyboard(now);  // watch the keys just pressed
+    }
 }
 
 // Reads what one poll() said was there; false when nothing more can come.
@@ -400,24 +552,15 @@ bool readOnce() {
     return false;
 }
 
-// Negotiates the keyboard protocol: push its flags only if the terminal answers the flags query
-// before the device attributes reply; a terminal that answers neither costs at most the wait.
-void negotiateKeyboard() {
-    if (!isatty(kIn)) return;
-    session.query = Session::Query::Waiting;
-    writeString(kKeyboardQuery);
-    const long long deadline = nowMs() + kQueryWaitMs;
-    while (session.query == Session::Query::Waiting && session.inputOpen) {
-        const long long left = deadline - nowMs();
-        if (left <= 0) break;
-        waitForInput(static_cast<int>(left));
-    }
-    session.query = Session::Query::Idle;
-    if (session.keyboardSupported) {
-        writeString(kKeyboardPush);
-        session.keyboardPushed = true;
-        prepareRestoreBytes();
-    }
+// Switches the key reports on and asks whether the terminal knows the keyboard protocol. Nothing
+// waits for the answer: it is taken whenever it comes, and the flags are pushed then.
+void askKeyboard() {
+    bool asks = false;
+    const std::string bytes = keyboardWayIn(asks);
+    if (asks) safe.unansweredQueries = safe.unansweredQueries + 1;
+    writeString(bytes.c_str());
+    // Keys held in an X window can be asked of the X server: connect in the background.
+    if (safe.readsTerminal) xkeyboard::start();
 }
 
 // A terminal that cannot place the cursor cannot show the game: rather than run blind or flood
@@ -460,6 +603,7 @@ bool start() {
     session.started = true;
     noteIgnoredSignals();
     session.inputIsTerminal = isatty(kIn) == 1;
+    safe.readsTerminal = session.inputIsTerminal;
 
     // Only the character set matters to the game (UTF-8 or not, and how wide a glyph is); reading
     // the other categories would cost a good part of the start-up.
@@ -490,6 +634,7 @@ bool start() {
     session.curses = true;
     session.alternateScreen = hasCapability("smcup") && hasCapability("rmcup");
     session.inputFd = openOwnInput();
+    safe.inputFd = session.inputFd;
     prepareRestoreBytes();
     enterGameModes();
     safe.active = 1;
@@ -498,7 +643,7 @@ bool start() {
     setUpColours();
     curs_set(0);
     refresh();  // sends the alternate screen and a clear before anything of ours
-    negotiateKeyboard();
+    askKeyboard();
     return true;
 }
 
@@ -511,17 +656,21 @@ bool sixteenColours() {
 
 namespace {
 
-// Gives the terminal up: the keyboard flags popped, curses left, stderr back. A program that
-// borrows the terminal gets it in the game's modes, remembered for the way back; on leaving for
-// good the modes the terminal came with are put back. No handler may run halfway through: it
-// would find the terminal half restored.
+// Gives the terminal up: the keyboard flags popped and the key reports off, what the terminal
+// still had to send swallowed, curses left, stderr back. A program that borrows the terminal
+// gets it in the game's modes, remembered for the way back; on leaving for good the modes the
+// terminal came with are put back. No handler may run halfway through: it would find the
+// terminal half restored.
 void releaseTerminal(bool comingBack) {
     if (!safe.active) return;
     sigset_t all, previous;
     sigfillset(&all);
     sigprocmask(SIG_BLOCK, &all, &previous);
     safe.active = 0;
-    if (session.keyboardPushed) writeString(kKeyboardPop);
+    writeString(keyboardWayOut().c_str());
+    swallowTerminalAnswers();
+    session.watching = false;
+    xkeyboard::watch(false);
     if (comingBack) def_prog_mode();
     endwin();
     if (!comingBack && !session.alternateScreen)
@@ -553,7 +702,10 @@ void takeBack() {
     drainInput();
     session.decoder.reset();
     session.keys.clear();
-    if (session.keyboardPushed) writeString(kKeyboardPush);
+    bool asks = false;
+    const std::string bytes = keyboardWayIn(asks);
+    if (asks) safe.unansweredQueries = safe.unansweredQueries + 1;
+    writeString(bytes.c_str());
 }
 
 void drainInput() {
@@ -580,6 +732,17 @@ void waitForInput(int timeoutMs, int writableFd) {
 
 KeyState& keys() {
     return session.keys;
+}
+
+bool queryKey(Key key) {
+    drainInput();
+    const long long now = nowMs();
+    consultKeyboard(now);
+    return session.keys.query(key, now);
+}
+
+bool anyKeyDown() {
+    return session.keys.anyDown(nowMs());
 }
 
 bool takeResized(int& rows, int& columns) {

@@ -1,6 +1,6 @@
 // The terminal's life under the game: entering and leaving it, the signals that interrupt it, the
-// keyboard protocol handshake, and reading input into the key state. Internal to the terminal
-// backend.
+// keyboard protocols, and reading input into the key state, with the X server's word on held keys
+// where it has one. Internal to the terminal backend.
 #pragma once
 
 #include "console/key_state.h"
@@ -40,6 +40,14 @@ void drainInput();
 void waitForInput(int timeoutMs, int writableFd = -1);
 
 KeyState& keys();
+
+// The answer to the game's poll of `key`: reads pending input first and takes the X server's
+// word on held keys where there is one.
+bool queryKey(Key key);
+
+// Whether some key is down or waits for its poll: a loop that sleeps until input must keep its
+// frames going meanwhile, since a held key may send nothing.
+bool anyKeyDown();
 
 // Facts left by signal handlers, each reported once. `takeResized` fills in the new size.
 // After a stop, `takeContinued` (like every read of input) first waits for the foreground and
