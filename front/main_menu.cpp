@@ -72,6 +72,27 @@ constexpr MenuText kItems[] = {
 };
 constexpr MenuText kFooter{1, 29, "Made by the Glyph Labyrinth developers"};
 
+// The pace of the keys. Passes come as fast as the console draws them (about sixty a second on
+// a terminal, other rates elsewhere), and a key counts as pressed on every pass while it is down:
+// moving on every such pass would run a 150 ms tap of Down through the whole menu, and a held
+// Enter would act again and again. So the menu moves one item when a press begins, and a held
+// arrow repeats after a delay at a rhythm of its own.
+constexpr long long kRepeatDelayMs = 450;
+constexpr long long kRepeatIntervalMs = 110;  // about nine items a second
+// A key read pressed by the previous pass is still the same hold. So is one read pressed this
+// little time ago once the hold may be auto-repeating: a terminal that reports no releases sends a
+// held key's auto-repeat 20 to 30 times a second, and the passes in between read it released.
+// Auto-repeat starts no sooner than its delay after the key went down; before that, a key read
+// released and then pressed again was tapped again, however quickly.
+constexpr long long kHoldGapMs = 75;
+constexpr long long kShortestRepeatDelayMs = 200;
+// On such a terminal a hold looks like a lone press, read only for a moment, then nothing for the
+// repeat delay (250 to 700 ms), then a press that goes on. A press that comes that long after a
+// lone one is taken as the hold's first auto-repeat if it goes on, so the rhythm goes on from
+// there rather than waiting out the delay again.
+constexpr long long kLonePressMs = 25;
+constexpr long long kLonePressWindowMs = 1000;
+
 constexpr int kBoxWidth = 26;
 constexpr int kBoxPitch = 6;  // the item boxes start at rows 6, 12, 18 and 24
 
@@ -101,33 +122,78 @@ void drawHighlightFrame(int selection) {
     frameRow(0xC8, 0xCD, 0xBC);
 }
 
-void showHelp(const char* fileName) {
+void showHelp(const char* fileName, MenuKeys& keys) {
     showHelpFile(fileName);
     clearScreen();
+    // An Enter still down when the viewer closes is the press that opened it: the hold goes on
+    // from here, auto-repeating or not yet, and acts no more.
+    keys.enter.lastSeenPass = keys.pass;
+    keys.enter.lastSeenMs = keys.enter.pressMs = monotonicMs();
+    keys.enter.repeating = true;
+}
+
+// Whether the key, read `pressed` by this pass, moves the menu: when a press begins, and for an
+// arrow (`repeats`) on every beat of the repeat rhythm while it is held. Enter must not act on a
+// hold's first auto-repeat: a press that may be one acts only once it has turned out to be a
+// press of its own, by not going on.
+bool acts(MenuKeys::Hold& hold, bool pressed, long long pass, long long nowMs, bool repeats) {
+    if (!pressed) {
+        if (!hold.undecided || nowMs - hold.lastSeenMs <= kHoldGapMs) return false;
+        hold.undecided = false;
+        return true;
+    }
+    const bool mayRepeat = hold.repeating || nowMs - hold.pressMs >= kShortestRepeatDelayMs;
+    const bool held =
+        hold.lastSeenPass == pass - 1 || (mayRepeat && nowMs - hold.lastSeenMs <= kHoldGapMs);
+    const long long sincePress = nowMs - hold.pressMs;
+    const bool afterLonePress = !held && hold.lastSeenMs - hold.pressMs <= kLonePressMs &&
+                                sincePress >= kShortestRepeatDelayMs &&
+                                sincePress <= kLonePressWindowMs;
+    hold.lastSeenPass = pass;
+    hold.lastSeenMs = nowMs;
+    if (!held) {
+        hold.nextRepeatMs = nowMs + (afterLonePress ? kRepeatIntervalMs : kRepeatDelayMs);
+        hold.pressMs = nowMs;
+        hold.repeating = afterLonePress;
+        hold.undecided = afterLonePress && !repeats;
+        return !hold.undecided;
+    }
+    if (nowMs - hold.pressMs > kLonePressMs) hold.undecided = false;  // it goes on: a hold
+    if (!repeats || nowMs < hold.nextRepeatMs) return false;
+    hold.nextRepeatMs += kRepeatIntervalMs;
+    if (hold.nextRepeatMs <= nowMs) hold.nextRepeatMs = nowMs + kRepeatIntervalMs;  // no bursts
+    return true;
 }
 
 }  // namespace
 
-MenuOutcome menuPass(int& selection) {
+MenuOutcome menuPass(int& selection, MenuKeys& keys) {
     writeText(kHeading, Colour::White);
     for (int item = 0; item < static_cast<int>(std::size(kItems)); ++item)
         writeText(kItems[item], item == selection ? Colour::Green : Colour::White);
     writeText(kFooter, Colour::White);
     drawPicture(kMenuPicture, kConsoleColumns, kMenuGlyphs);
 
-    if (keyPressed(Key::Up) && selection > kStartGameItem) --selection;
-    if (keyPressed(Key::Down) && selection < kExitItem) ++selection;
-    // Enter is asked anew for every item, each time about the selection as it stands then.
-    if (keyPressed(Key::Enter) && selection == kStartGameItem) return MenuOutcome::StartGame;
-    if (keyPressed(Key::Enter) && selection == kAssistanceItem) showHelp(kAssistanceFile);
-    if (keyPressed(Key::Enter) && selection == kInformationItem) showHelp(kInformationFile);
-    if (keyPressed(Key::Enter) && selection == kExitItem) std::exit(0);
+    const long long pass = ++keys.pass;
+    const long long now = monotonicMs();
+    if (acts(keys.up, keyPressed(Key::Up), pass, now, true) && selection > kStartGameItem)
+        --selection;
+    if (acts(keys.down, keyPressed(Key::Down), pass, now, true) && selection < kExitItem)
+        ++selection;
+    // Enter acts on the selection as the arrows left it.
+    if (acts(keys.enter, keyPressed(Key::Enter), pass, now, false)) {
+        if (selection == kStartGameItem) return MenuOutcome::StartGame;
+        if (selection == kAssistanceItem) showHelp(kAssistanceFile, keys);
+        if (selection == kInformationItem) showHelp(kInformationFile, keys);
+        if (selection == kExitItem) std::exit(0);
+    }
 
     drawHighlightFrame(selection);
     return MenuOutcome::KeepShowing;
 }
 
 void runMainMenu(int& selection) {
-    while (menuPass(selection) != MenuOutcome::StartGame) {
+    MenuKeys keys;
+    while (menuPass(selection, keys) != MenuOutcome::StartGame) {
     }
 }

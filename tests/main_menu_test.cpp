@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "console/headless/test_console.h"
+#include "console/key_state.h"
 #include "front/main_menu.h"
 
 namespace {
@@ -36,9 +39,14 @@ std::string boxes() {
 
 struct MainMenuTest : ::testing::Test {
     MainMenuTest() { testconsole::reset(), testservices::reset(); }
-    MenuOutcome passWith(Keys keys) { return testconsole::holdOnly(keys), menuPass(selection); }
+    // A pass with `keys` just pressed.
+    MenuOutcome passWith(Keys keys) {
+        menuKeys = {};
+        return testconsole::holdOnly(keys), menuPass(selection, menuKeys);
+    }
     int moved(int from, Keys keys) { return selection = from, passWith(keys), selection; }
     int selection = 0;
+    MenuKeys menuKeys;
 };
 
 TEST_F(MainMenuTest, PassDrawsTheMenuAndTheArrowsMoveTheFrameWithinItsLimits) {
@@ -83,5 +91,101 @@ TEST_F(MainMenuTest, EnterActsOnTheSelectionAfterTheArrows) {
               (std::vector<std::string>{"help Assistance.txt", "help Information.txt"}));
     EXPECT_EXIT(moved(3, {Enter}), ::testing::ExitedWithCode(0), "");
 }
+
+// The keys as the menu's polls see them through the terminal backend's key state: on a terminal
+// that reports releases (or a console that knows which keys are down), or on one that sends a
+// press and, while the key stays down, its auto-repeat after 500 ms, 30 times a second.
+struct Keyboard {
+    explicit Keyboard(bool releases) : releases(releases) {
+        state.setReleasesReported(releases, releases);
+    }
+    bool releases;
+    KeyState state;
+    std::vector<std::tuple<long long, Key, KeyAction>> events;
+
+    void press(Key key, long long atMs, long long lengthMs) {
+        events.emplace_back(atMs, key, KeyAction::Press);
+        if (releases) events.emplace_back(atMs + lengthMs, key, KeyAction::Release);
+        for (long long t = atMs + 500; !releases && t < atMs + lengthMs; t += 33)
+            events.emplace_back(t, key, KeyAction::Press);
+        std::ranges::sort(events);
+    }
+    bool poll(Key key, long long nowMs) {
+        while (!events.empty() && std::get<0>(events.front()) <= nowMs) {
+            const auto [at, which, action] = events.front();
+            state.apply(which, action, at);
+            events.erase(events.begin());
+        }
+        return state.query(key, nowMs);
+    }
+};
+
+// The menu at one of several pass rates: keys pressed on `keyboard`, passes until `untilMs`;
+// returns the time of every move of the selection.
+struct MenuPaceTest : MainMenuTest, ::testing::WithParamInterface<std::tuple<bool, int>> {
+    Keyboard keyboard{std::get<0>(GetParam())};
+    const int passMs = std::get<1>(GetParam());
+
+    std::vector<long long> movesUntil(long long untilMs) {
+        std::vector<long long> moves;
+        for (long long t = testconsole::clockMs(); t < untilMs; t += passMs) {
+            testconsole::advance(t - testconsole::clockMs());
+            for (const Key key : {Up, Down, Enter})
+                testconsole::script(key, {keyboard.poll(key, t)});
+            const int before = selection;
+            menuPass(selection, menuKeys);
+            if (selection != before) moves.push_back(t);
+        }
+        return moves;
+    }
+};
+
+TEST_P(MenuPaceTest, EveryTapMovesOneItemAndAHoldRepeatsAtTheMenusOwnRhythm) {
+    for (const long long tapMs : {10, 50, 150, 300}) {
+        selection = 1;
+        keyboard.press(Down, testconsole::clockMs() + 100, tapMs);
+        EXPECT_EQ(movesUntil(testconsole::clockMs() + 1500).size(), 1u) << tapMs << " ms";
+    }
+    // Quick taps each move, however quickly they follow one another.
+    selection = 0;
+    for (const long long at : {100, 190, 280})
+        keyboard.press(Down, testconsole::clockMs() + at, 30);
+    EXPECT_EQ(movesUntil(testconsole::clockMs() + 1500).size(), 3u);
+    // Down held for 1.5 s from "Start game": the end of the menu after two repeats, the first
+    // after about 0.45 s, the next about a ninth of a second later.
+    selection = 0;
+    const long long start = testconsole::clockMs() + 100;
+    keyboard.press(Down, start, 1500);
+    const std::vector<long long> moves = movesUntil(start + 1500);
+    ASSERT_EQ(moves.size(), 3u);
+    EXPECT_LE(moves[0] - start, passMs);
+    EXPECT_TRUE(moves[1] - moves[0] >= 400 && moves[1] - moves[0] <= 600) << moves[1] - moves[0];
+    EXPECT_TRUE(moves[2] - moves[1] >= 80 && moves[2] - moves[1] <= 170) << moves[2] - moves[1];
+
+    // Up held runs back to the top just the same.
+    keyboard.press(Up, start + 2000, 1500);
+    EXPECT_EQ(movesUntil(start + 3500).size(), 3u);
+    EXPECT_EQ(selection, kStartGameItem);
+}
+
+TEST_P(MenuPaceTest, EnterActsOncePerPress) {
+    selection = kAssistanceItem;
+    keyboard.press(Enter, 100, 2000);
+    movesUntil(2500);
+    EXPECT_EQ(testservices::calls().size(), 1u);
+    // Two taps a third of a second apart are two presses, even where the second might have been
+    // the first auto-repeat of a held key.
+    keyboard.press(Enter, 2500, 50), keyboard.press(Enter, 2800, 50);
+    movesUntil(4000);
+    EXPECT_EQ(testservices::calls().size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keyboards, MenuPaceTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Values(4, 16, 50)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param) ? "Releases"
+                                                                        : "AutoRepeatOnly") +
+                                    "Pass" + std::to_string(std::get<1>(info.param)) + "ms";
+                         });
 
 }  // namespace

@@ -114,6 +114,9 @@ const ScreenCell& cell(int column, int row) {
 long long clockMs() {
     return console.clockMs;
 }
+void advance(long long ms) {
+    console.clockMs += ms;
+}
 bool cursorHidden() {
     return console.cursorHidden;
 }

@@ -21,6 +21,8 @@ const ScreenCell& cell(int column, int row);
 
 // Virtual milliseconds passed in pauseMs and in the typewriter's waits; nothing really sleeps.
 long long clockMs();
+// Moves the virtual clock on, as time passing between two loop passes would.
+void advance(long long ms);
 
 bool cursorHidden();
 int clearCount();

@@ -73,7 +73,8 @@ void loss() {
 void menu() {
     testconsole::reset();
     int selection = 0;
-    menuPass(selection);
+    MenuKeys keys;
+    menuPass(selection, keys);
 }
 
 }  // namespace
