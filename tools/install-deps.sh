@@ -4,7 +4,8 @@
 #   tools/install-deps.sh test     also build and run the test suite and benchmarks
 #   tools/install-deps.sh web      build the browser page and test it in headless Chromium
 #   tools/install-deps.sh ci       all of the above, and fuzz with clang, cross-build for Windows
-#                                  under wine, and build, lint and install the Debian package
+#                                  under wine, build, lint and install the Debian package, and
+#                                  play in real terminals on a virtual X display
 set -euo pipefail
 
 play=(g++ cmake make pkg-config libncurses-dev libsdl2-mixer-dev)
@@ -13,6 +14,7 @@ web=(cmake make emscripten chromium nodejs)
 ci=("${test[@]}" clang libclang-rt-14-dev mingw-w64 wine wine64)
 ci+=(dpkg-dev file lintian desktop-file-utils)  # cpack's .deb and the checks of it
 ci+=(emscripten chromium nodejs)                # the browser page
+ci+=(xvfb x11-xserver-utils xdotool xterm kitty libgl1-mesa-dri fonts-dejavu-core python3-pyte)
 
 case "${1:-play}" in
     play) wanted=("${play[@]}") ;;
