@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-"""The keyboard protocol handshake on a pseudo-terminal, with this script as the terminal (tmux
-does not speak the protocol). kitty: the terminal supports it; the flags are pushed and asked for
+"""The keyboard protocols on a pseudo-terminal, with this script as the terminal (tmux speaks
+neither). kitty: the terminal supports the kitty protocol; the flags are pushed and asked for
 again, Enter as press and release reports starts the game, Ctrl-C as a key report ends it as SIGINT
-does, the flags popped before the alternate screen is left. silent (no answer) and da-only (only
-the device attributes): the game starts, nothing is pushed or popped.
+does, the flags popped before the alternate screen is left. kitty-late: the same terminal answers
+only after the menu is on the screen, 250 ms late. silent (no answer) and da-only (only the device
+attributes): the game starts, nothing is pushed or popped. win32: Windows Terminal's key records;
+Down and Enter open a help file, the records are switched off around the editor and on again, and
+a Ctrl-C record ends the game.
 Usage: pty_keyboard_test.py GAME CASE
 """
 import fcntl
@@ -19,7 +22,14 @@ import termios
 import time
 
 PUSH, POP, LEAVE = b'\x1b[>11u', b'\x1b[<u', b'\x1b[?1049l'
-ANSWERS = {'kitty': b'\x1b[?0u\x1b[?62;22c', 'silent': b'', 'da-only': b'\x1b[?1;2c'}
+RECORDS_ON, RECORDS_OFF = b'\x1b[?9001h', b'\x1b[?9001l'
+ANSWERS = {'kitty': b'\x1b[?0u\x1b[?62;22c', 'silent': b'', 'da-only': b'\x1b[?1;2c',
+           'win32': b'\x1b[?61;4;6;7;14;21;22;23;24;28;32;42c'}
+
+
+def record(vk, down, char=0, state=0):
+    """A win32 input record: virtual key, scan code, character, down, control state, count."""
+    return b'\x1b[%d;0;%d;%d;%d;1_' % (vk, char, 1 if down else 0, state)
 
 
 def main():
@@ -27,14 +37,17 @@ def main():
     master, slave = os.openpty()
     fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack('HHHH', 30, 100, 0, 0))
     modes = termios.tcgetattr(slave)
-    # The answers to the first query wait in the input before the game asks: it gives a terminal
-    # only a moment to answer, less than a loaded machine may take to run this script.
-    os.write(master, ANSWERS[case])
+    # The answers to the first query wait in the input before the game asks: nothing waits for
+    # them, and a loaded machine may take longer to run this script than the game to start.
+    os.write(master, ANSWERS.get(case, b''))
     where = tempfile.mkdtemp(prefix='glyph-pty-')
+    with open(os.path.join(where, 'editor.sh'), 'w') as editor:
+        editor.write('printf "the editor on %s\\n" "$1"\n')
     game = subprocess.Popen([os.path.abspath(sys.argv[1])], stdin=slave, stdout=slave,
                             stderr=slave, cwd=where, start_new_session=True,
                             preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0),
-                            env=dict(os.environ, TERM='xterm-256color', LANG='C.UTF-8'))
+                            env=dict(os.environ, TERM='xterm-256color', LANG='C.UTF-8',
+                                     EDITOR=f'sh {where}/editor.sh', VISUAL='', DISPLAY=''))
 
     def wait_for(what, done):
         deadline = time.monotonic() + 60  # only so that a broken game fails instead of hanging
@@ -43,21 +56,39 @@ def main():
             if select.select([master], [], [], 0.05)[0]: out.extend(os.read(master, 65536))
 
     try:
-        if case == 'kitty':
+        if case in ('kitty', 'kitty-late'):
+            if case == 'kitty-late':
+                wait_for('the menu, before any answer', lambda: b'Main Menu' in out)
+                time.sleep(0.25)
+                os.write(master, ANSWERS['kitty'])
             wait_for('the flags pushed and asked again', lambda: PUSH + b'\x1b[?u' in out)
             os.write(master, b'\x1b[?11u')  # the flags the terminal now honours
             wait_for('the menu', lambda: b'Main Menu' in out)
             os.write(master, b'\x1b[13u\x1b[13;1:3u')
             wait_for('the game', lambda: b'Score:' in out)
             os.write(master, b'\x1b[99;5u')
+        elif case == 'win32':
+            wait_for('the menu', lambda: b'Main Menu' in out and RECORDS_ON in out)
+            os.write(master, record(0x28, True) + record(0x28, False))
+            time.sleep(0.2)  # a hand's pace
+            os.write(master, record(0x0D, True, 13) + record(0x0D, False, 13))
+            wait_for('the editor', lambda: b'the editor on Assistance.txt' in out)
+            wait_for('the menu again', lambda: RECORDS_ON in out[out.find(b'the editor'):])
+            before = out[:out.find(b'the editor')]
+            assert before.rfind(RECORDS_OFF) > before.rfind(RECORDS_ON), 'records on in the editor'
+            os.write(master, record(0x11, True, 0, 8) + record(0x43, True, 3, 8))
         else:
             wait_for('the menu', lambda: b'Main Menu' in out)
             game.send_signal(signal.SIGTERM)
         wait_for('the end', lambda: game.poll() is not None and LEAVE in out)
-        assert game.returncode == (-signal.SIGINT if case == 'kitty' else -signal.SIGTERM), \
-            f'ended with {game.returncode}'
-        assert (out.rfind(PUSH) < out.rfind(POP) < out.rfind(LEAVE) if case == 'kitty' else
-                PUSH not in out and POP not in out), 'flags not popped in time, or pushed unasked'
+        expected = -signal.SIGTERM if case in ('silent', 'da-only') else -signal.SIGINT
+        assert game.returncode == expected, f'ended with {game.returncode}'
+        if case.startswith('kitty'):
+            assert out.rfind(PUSH) < out.rfind(POP) < out.rfind(LEAVE), 'flags not popped in time'
+        else:
+            assert PUSH not in out and POP not in out, 'flags pushed unasked'
+        assert out.rfind(RECORDS_ON) < out.rfind(RECORDS_OFF) < out.rfind(LEAVE), \
+            'key records not switched off on the way out'
         assert termios.tcgetattr(slave) == modes, 'terminal modes not restored'
     finally:
         if game.poll() is None: game.kill()
