@@ -33,6 +33,7 @@ except ImportError:
 
 # As from an interactive shell: the game in a process group of its own, which alone gets Ctrl-C.
 RUN_SH = '''[ "$3" = x ] || unset DISPLAY
+[ -z "$GLYPH_GAME_DISPLAY" ] || export DISPLAY="$GLYPH_GAME_DISPLAY"
 trap : INT QUIT
 set -m
 for run in $(seq "$1"); do
@@ -74,6 +75,7 @@ def tap(where, runs, game, late_ms, x):
         os.chdir(where)
         os.execvp('sh', ['sh', 'run.sh', str(runs), game, x])
     fcntl.ioctl(master, termios.TIOCSWINSZ, size)
+    (where / 'shell.pid').write_text(str(pid))
     saved = termios.tcgetattr(0)
     tty.setraw(0)
     screen = pyte.Screen(columns, rows)
@@ -336,13 +338,27 @@ def tick_time(game, clock):
     return min(at for at, _, c, *_ in game.trace() if c == clock)
 
 
-def case_terminal(terminal, late_ms=0, with_x=True):
+def case_terminal(terminal, late_ms=0, with_x=True, blind=False):
+    """blind: the game is given another X display, where none of the keys is ever down, as a
+    terminal on a Wayland desktop sees XWayland. It must find that out and do without."""
     def run(scratch, x, figures):
+        other = None
+        if blind:
+            (scratch / 'other').mkdir()
+            other = X11(scratch / 'other')
+            x.env['GLYPH_GAME_DISPLAY'] = other.env['DISPLAY']
         game = Game(x, scratch, terminal, late_ms=late_ms, with_x=with_x)
         try:
             play(game, figures)
+            if blind:
+                shell = game.file('shell.pid').strip()
+                pid = Path(f'/proc/{shell}/task/{shell}/children').read_text().split()[0]
+                threads = len(os.listdir(f'/proc/{pid}/task'))
+                figures.append(f'{terminal}, blind X: threads of the game after play: {threads}')
+                assert threads == 1, 'the X reader still runs: the blind X server was not found out'
         finally:
             if game.tmux: subprocess.run([*game.tmux, 'kill-server'], capture_output=True)
+            if other: other.close()
 
     def play(game, figures):
         if late_ms:
@@ -352,8 +368,8 @@ def case_terminal(terminal, late_ms=0, with_x=True):
         else:
             check_menu(game, figures)
         label = terminal + (f', answering {late_ms} ms late' if late_ms else '') + \
-            ('' if with_x else ', no X')
-        check_play(game, figures, label, exact=with_x or terminal == 'kitty')
+            ('' if with_x else ', no X') + (', blind X' if blind else '')
+        check_play(game, figures, label, exact=(with_x and not blind) or terminal == 'kitty')
     return run
 
 
@@ -388,9 +404,11 @@ CASES = {'xterm': case_terminal('xterm'), 'kitty': case_terminal('kitty', with_x
          'tmux-in-xterm': case_terminal('tmux'),
          'kitty-late': case_terminal('kitty', 250, with_x=False),
          'xterm-without-x': case_terminal('xterm', with_x=False),
+         'xterm-blind-x': case_terminal('xterm', blind=True),
          'kitty-quick-exits': case_quick_exits}
 TOOLS = {'xterm': ['xterm'], 'kitty': ['kitty'], 'tmux-in-xterm': ['xterm', 'tmux'],
-         'kitty-late': ['kitty'], 'xterm-without-x': ['xterm'], 'kitty-quick-exits': ['kitty']}
+         'kitty-late': ['kitty'], 'xterm-without-x': ['xterm'], 'xterm-blind-x': ['xterm'],
+         'kitty-quick-exits': ['kitty']}
 
 
 def main():
