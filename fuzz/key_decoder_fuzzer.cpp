@@ -1,8 +1,9 @@
 // Fuzzes the key decoder and the key state with arbitrary terminal input.
 //
 // Input layout: byte 0 chooses how the rest is cut into reads (1 to 16 bytes each), byte 1 the
-// quiet time between reads (0 to 255 ms, so sequence and paste timeouts are crossed too); the
-// rest is what the terminal sent. Besides the sanitizers' findings, the decoder must give the
+// quiet time between reads (0 to 255 ms, so sequence and paste timeouts are crossed too) and
+// whether releases are reported or the keyboard is asked which keys are down; the rest is what
+// the terminal sent. Besides the sanitizers' findings, the decoder must give the
 // same events however the bytes are cut into reads, as long as no timeout passes between them.
 
 #include <cstddef>
@@ -10,8 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "console/terminal/key_decoder.h"
 #include "console/key_state.h"
+#include "console/terminal/key_decoder.h"
 
 namespace {
 
@@ -29,9 +30,14 @@ std::vector<InputEvent> decodeInReads(const std::uint8_t* data, std::size_t size
                 if (events[i].kind == InputEvent::Kind::Key)
                     keys->apply(events[i].key, events[i].action, now);
             }
+            // The keyboard's word, where it is asked, from the bytes themselves.
+            int bit = 0;
             for (const Key key : {Key::Up, Key::Down, Key::Left, Key::Right, Key::Enter}) {
+                if (keys->wantsKeyboardView())
+                    keys->applyKeyboardView(key, (data[at] >> bit++) & 1);
                 keys->query(key, now);
             }
+            if (keys->keyboardBlind()) keys->setKeyboardView(false);
         }
         now += gapMs;
     }
@@ -54,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     KeyState keys;
     keys.setReleasesReported(gapMs % 2 == 0, gapMs % 4 == 0);
+    keys.setKeyboardView(gapMs % 3 == 0);
     decodeInReads(data, size, readSize, gapMs, &keys);
     return 0;
 }

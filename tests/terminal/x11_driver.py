@@ -246,12 +246,13 @@ def ticks(game, since, until):
 
 
 def hold(game, keys, seconds):
-    """Holds the keys together. Returns a moment before the press and one before the release."""
+    """Holds the keys together. Returns a moment before the press, one before the release and
+    one after it: starting xdotool takes a while, which may be long on a loaded machine."""
     downs = [a for key in keys for a in ('keydown', key)]
     ups = [a for key in keys for a in ('keyup', key)]
     pressed = time.monotonic()
     game.x.keys(*downs, 'sleep', str(seconds), *ups)
-    return pressed, pressed + seconds
+    return pressed, pressed + seconds, time.monotonic()
 
 
 def check_menu(game, figures):
@@ -269,7 +270,7 @@ def check_menu(game, figures):
     hold(game, ['Up'], 1.5)
     game.settle(0.3)
     assert game.now()[1] == 0, f'1.5 s of Up from box 2 left box {game.now()[1]}'
-    pressed, _ = hold(game, ['Down'], 1.5)
+    pressed, *_ = hold(game, ['Down'], 1.5)
     game.settle(0.3)
     assert game.now()[1] == 3, f'1.5 s of Down from box 0 left box {game.now()[1]}'
     rows = [(at - pressed, box) for at, box, *_ in game.trace() if box is not None]
@@ -301,13 +302,13 @@ def check_play(game, figures, label, exact=True):
     game.wait_for('the player at the left wall', lambda: game.now()[4] == (1, 2), 5)
     game.settle(0.3)
     steps_before = game.now()[3]
-    pressed, released = hold(game, ['Right'], 1.0)
+    pressed, held, released = hold(game, ['Right'], 1.0)
     game.settle(0.5)
     seen = ticks(game, pressed - 0.15, time.monotonic())  # from the last tick before the press
     moved = [steps - before for (_, before), (_, steps) in zip(seen, seen[1:])]
     first = next((i for i, step in enumerate(moved) if step), len(moved) - 1)
     while_held = [step for (clock, _), step in zip(seen[1:], moved)
-                  if tick_time(game, clock) < released]
+                  if tick_time(game, clock) < held]
     after = sum(step for (clock, _), step in zip(seen[1:], moved)
                 if tick_time(game, clock) >= released)
     cells = game.now()[3] - steps_before
@@ -323,9 +324,9 @@ def check_play(game, figures, label, exact=True):
     assert game.now()[3] == before + 1, f'a 30 ms tap made {game.now()[3] - before} steps'
     figures.append(f'{label}: a 30 ms tap of Left: one cell')
 
-    pressed, released = hold(game, ['Left', 'Right'], 1.0)
+    pressed, held, _ = hold(game, ['Left', 'Right'], 1.0)
     game.settle(0.5)
-    seen = ticks(game, pressed - 0.15, released)
+    seen = ticks(game, pressed - 0.15, held)
     both = [steps - before for (_, before), (_, steps) in zip(seen, seen[1:])]
     both = both[next((i for i, step in enumerate(both) if step), len(both)):]
     figures.append(f'{label}: Left and Right held together 1 s: steps by tick {both}')
