@@ -46,8 +46,13 @@ void KeyState::apply(Key key, KeyAction action, long long nowMs) {
     facts.lastEventMs = nowMs;
     if (action == KeyAction::Release) {
         facts.down = false;
+        facts.pressSeen = false;
         return;
     }
+    // A repeat of a key whose press never came in was pressed for another program (before the
+    // terminal came back): it counts once pressed anew.
+    if (action == KeyAction::Repeat && !facts.pressSeen) return;
+    facts.pressSeen = true;
     if (releasesReported(key)) {
         if (!facts.down) facts.pressedSinceQuery = true;
         facts.down = true;

@@ -10,7 +10,9 @@
 // that looks at it.
 //
 // A press of a key that is known to be down is its auto-repeat, not a new press: it adds nothing,
-// so the key stops counting as soon as it is let go, even if a repeat came in just before.
+// so the key stops counting as soon as it is let go, even if a repeat came in just before. The
+// repeats of a key whose press never came in (it was pressed for another program) add nothing
+// either.
 //
 // Times are milliseconds on any monotonic clock, passed in so tests can drive the clock.
 #pragma once
@@ -81,6 +83,7 @@ public:
 private:
     struct Facts {
         bool pressedSinceQuery = false;
+        bool pressSeen = false;       // pressed, and not released since
         bool down = false;            // exact, where releases are reported
         bool watched = false;         // pressed; the keyboard has not said "up" since
         bool heldByKeyboard = false;  // and the keyboard says it is down

@@ -48,10 +48,15 @@ TEST(KeyState, HeldKeyWithReportedReleasesIsPressedUntilReleased) {
     EXPECT_TRUE(keys.query(Up, 2000 + KeyState::kStaleDownMs));
     EXPECT_FALSE(keys.query(Up, 2001 + KeyState::kStaleDownMs + KeyState::kDownWindowMs));
 
-    // Handing the terminal to another program forgets presses and held keys.
+    // Handing the terminal to another program forgets presses and held keys; a key still held
+    // when it comes back counts once pressed anew, not by its repeats.
     keys.apply(Down, Press, 3000), keys.apply(Enter, Press, 3000);
     keys.clear();
     EXPECT_FALSE(keys.query(Down, 3001) || keys.query(Enter, 3001));
+    keys.apply(Enter, Repeat, 3030);
+    EXPECT_FALSE(keys.query(Enter, 3040));
+    keys.apply(Enter, Release, 3050), keys.apply(Enter, Press, 3200);
+    EXPECT_TRUE(keys.query(Enter, 3210));
 }
 
 TEST(KeyState, AutoRepeatKeepsAKeyPressedTickAfterTickWithoutReleases) {
