@@ -125,23 +125,17 @@ void drawHighlightFrame(int selection) {
 void showHelp(const char* fileName, MenuKeys& keys) {
     showHelpFile(fileName);
     clearScreen();
-    // An Enter still down when the viewer closes is the press that opened it: the hold goes on
-    // from here, auto-repeating or not yet, and acts no more.
+    // An Enter still down when the viewer closes, and its auto-repeat, are the press that opened
+    // it: the hold goes on from here and acts no more.
     keys.enter.lastSeenPass = keys.pass;
     keys.enter.lastSeenMs = keys.enter.pressMs = monotonicMs();
     keys.enter.repeating = true;
 }
 
 // Whether the key, read `pressed` by this pass, moves the menu: when a press begins, and for an
-// arrow (`repeats`) on every beat of the repeat rhythm while it is held. Enter must not act on a
-// hold's first auto-repeat: a press that may be one acts only once it has turned out to be a
-// press of its own, by not going on.
+// arrow (`repeats`) on every beat of the repeat rhythm while it is held.
 bool acts(MenuKeys::Hold& hold, bool pressed, long long pass, long long nowMs, bool repeats) {
-    if (!pressed) {
-        if (!hold.undecided || nowMs - hold.lastSeenMs <= kHoldGapMs) return false;
-        hold.undecided = false;
-        return true;
-    }
+    if (!pressed) return false;
     const bool mayRepeat = hold.repeating || nowMs - hold.pressMs >= kShortestRepeatDelayMs;
     const bool held =
         hold.lastSeenPass == pass - 1 || (mayRepeat && nowMs - hold.lastSeenMs <= kHoldGapMs);
@@ -155,10 +149,8 @@ bool acts(MenuKeys::Hold& hold, bool pressed, long long pass, long long nowMs, b
         hold.nextRepeatMs = nowMs + (afterLonePress ? kRepeatIntervalMs : kRepeatDelayMs);
         hold.pressMs = nowMs;
         hold.repeating = afterLonePress;
-        hold.undecided = afterLonePress && !repeats;
-        return !hold.undecided;
+        return true;
     }
-    if (nowMs - hold.pressMs > kLonePressMs) hold.undecided = false;  // it goes on: a hold
     if (!repeats || nowMs < hold.nextRepeatMs) return false;
     hold.nextRepeatMs += kRepeatIntervalMs;
     if (hold.nextRepeatMs <= nowMs) hold.nextRepeatMs = nowMs + kRepeatIntervalMs;  // no bursts

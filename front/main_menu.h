@@ -20,7 +20,6 @@ struct MenuKeys {
         long long pressMs = kLongAgoMs;  // when the press that began the hold was read
         long long nextRepeatMs = 0;
         bool repeating = false;  // the hold began with what may have been its first auto-repeat
-        bool undecided = false;  // such a press of Enter, not acted on until it proves a press
     };
     Hold up;
     Hold down;

@@ -169,15 +169,19 @@ TEST_P(MenuPaceTest, EveryTapMovesOneItemAndAHoldRepeatsAtTheMenusOwnRhythm) {
 }
 
 TEST_P(MenuPaceTest, EnterActsOncePerPress) {
+    // A tap still down when the help file has been shown (here at once) does not show it again;
+    // nor, where releases are reported, does a long hold.
     selection = kAssistanceItem;
-    keyboard.press(Enter, 100, 2000);
-    movesUntil(2500);
-    EXPECT_EQ(testservices::calls().size(), 1u);
+    keyboard.press(Enter, 100, 150);
+    if (keyboard.releases) keyboard.press(Enter, 1000, 2000);
+    movesUntil(3500);
+    EXPECT_EQ(testservices::calls().size(), keyboard.releases ? 2u : 1u);
     // Two taps a third of a second apart are two presses, even where the second might have been
     // the first auto-repeat of a held key.
-    keyboard.press(Enter, 2500, 50), keyboard.press(Enter, 2800, 50);
-    movesUntil(4000);
-    EXPECT_EQ(testservices::calls().size(), 3u);
+    testservices::reset();
+    keyboard.press(Enter, 3500, 50), keyboard.press(Enter, 3800, 50);
+    movesUntil(4500);
+    EXPECT_EQ(testservices::calls().size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Keyboards, MenuPaceTest,
