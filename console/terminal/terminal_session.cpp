@@ -741,10 +741,6 @@ bool queryKey(Key key) {
     return session.keys.query(key, now);
 }
 
-bool anyKeyDown() {
-    return session.keys.anyDown(nowMs());
-}
-
 bool takeResized(int& rows, int& columns) {
     if (!safe.resized) return false;
     safe.resized = 0;

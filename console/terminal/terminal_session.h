@@ -45,10 +45,6 @@ KeyState& keys();
 // word on held keys where there is one.
 bool queryKey(Key key);
 
-// Whether some key is down or waits for its poll: a loop that sleeps until input must keep its
-// frames going meanwhile, since a held key may send nothing.
-bool anyKeyDown();
-
 // Facts left by signal handlers, each reported once. `takeResized` fills in the new size.
 // After a stop, `takeContinued` (like every read of input) first waits for the foreground and
 // takes the terminal back.

@@ -255,14 +255,15 @@ def hold(game, keys, seconds):
     return pressed, pressed + seconds, time.monotonic()
 
 
-def check_menu(game, figures):
-    """Taps of Down of 10 to 300 ms move one item each; a held key reaches the end; Enter held on
+def check_menu(game, figures, releases):
+    """Taps of Down of 10 to 300 ms move one item each; a held key reaches the end; Enter on
     "Assistance" opens it once; Enter on "Start game" starts the game."""
     game.wait_for('the menu', lambda: game.now()[1] == 0)
     for box, ms in ((1, 10), (2, 50), (3, 150)):
         game.x.keys('keydown', 'Down', 'sleep', str(ms / 1000), 'keyup', 'Down')
         game.settle()
-        assert game.now()[1] == box, f'a {ms} ms tap of Down from box {box - 1} left box {game.now()[1]}'
+        assert game.now()[1] == box, \
+            f'a {ms} ms tap of Down from box {box - 1} left box {game.now()[1]}'
     game.x.keys('keydown', 'Up', 'sleep', '0.3', 'keyup', 'Up')
     game.settle()
     assert game.now()[1] == 2, f'a 300 ms tap of Up from box 3 left box {game.now()[1]}'
@@ -282,12 +283,17 @@ def check_menu(game, figures):
     game.settle()
     assert game.now()[1] == 1, f'two quick taps of Up from box 3 left box {game.now()[1]}'
     figures.append('menu: two taps of Up 150 ms apart: two items')
-    hold(game, ['Return'], 1.2)
-    game.wait_for('the menu back', lambda: game.now()[1] == 1)
-    game.settle()
-    assert game.file('editor.log') == 'Assistance.txt\n', \
-        f'Enter held 1.2 s on Assistance ran the editor on {game.file("editor.log")!r}'
-    figures.append('menu: Enter held 1.2 s on "Assistance" opens it once')
+    # The help "editor" returns at once, while Enter is still down: a tap opens it once, and so
+    # does a long hold where the terminal reports releases.
+    holds = [0.1] + ([1.2] if releases else [])
+    for seconds in holds:
+        hold(game, ['Return'], seconds)
+        game.wait_for('the menu back', lambda: game.now()[1] == 1)
+        game.settle()
+    assert game.file('editor.log') == 'Assistance.txt\n' * len(holds), \
+        f'Enter held {holds} s on Assistance ran the editor on {game.file("editor.log")!r}'
+    figures.append(f'menu: Enter held {" s, then ".join(map(str, holds))} s on "Assistance" '
+                   f'opens it once each time')
     game.x.keys('keydown', 'Up', 'sleep', '0.03', 'keyup', 'Up')
     game.wait_for('Start game', lambda: game.now()[1] == 0)
     game.x.keys('keydown', 'Return', 'sleep', '0.03', 'keyup', 'Return')
@@ -367,7 +373,7 @@ def case_terminal(terminal, late_ms=0, with_x=True, blind=False):
             game.x.keys('keydown', 'Return', 'sleep', '0.03', 'keyup', 'Return')
             game.wait_for('the game', lambda: game.now()[4] == (4, 2))
         else:
-            check_menu(game, figures)
+            check_menu(game, figures, releases=terminal == 'kitty')
         label = terminal + (f', answering {late_ms} ms late' if late_ms else '') + \
             ('' if with_x else ', no X') + (', blind X' if blind else '')
         check_play(game, figures, label, exact=(with_x and not blind) or terminal == 'kitty')
