@@ -6,6 +6,10 @@ namespace terminal {
 // Sends whatever changed in the picture to the terminal now.
 void presentScreen();
 
+// Waits (a little at most) until the terminal has taken the output already on its way, so that
+// bytes written now on another path do not land in the middle of it.
+void sendPendingOutput();
+
 // The terminal's picture is unknown (another program used it): the next presentation redraws
 // every cell.
 void repaintScreen();

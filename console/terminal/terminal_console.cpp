@@ -354,6 +354,10 @@ void presentScreen() {
     if (!console.plain) sendEverything(kHandOverWaitMs);
 }
 
+void sendPendingOutput() {
+    if (console.started && !console.plain) sendEverything(kHandOverWaitMs);
+}
+
 void repaintScreen() {
     if (console.writer) console.writer->forget();
     console.sizeMessageShown = false;

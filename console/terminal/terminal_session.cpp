@@ -453,7 +453,9 @@ void keyboardFlagsReported(int flags) {
     if (!session.keyboardSupported) {
         session.keyboardSupported = true;
         prepareRestoreBytes();
-        if (safe.active) writeString(kKeyboardPushAndAsk);
+        if (!safe.active) return;
+        sendPendingOutput();  // a frame may be on its way: not into the middle of it
+        writeString(kKeyboardPushAndAsk);
         return;
     }
     const bool releases = (flags & kFlagEventTypes) != 0;
