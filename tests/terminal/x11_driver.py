@@ -124,29 +124,46 @@ class X11:
     """A virtual X display of its own, with the desktop's usual auto-repeat."""
 
     def __init__(self, scratch):
-        wanted = os.environ.get('GLYPH_X_DISPLAYS', '').split()  # numbers set aside for us
+        self.log = open(scratch / 'xvfb.log', 'w')
+        # Numbers set aside for these tests, tried in turn (a test running beside this one may
+        # take a number first: its server then stays and ours gives up); else one the X server
+        # picks itself.
+        for number in os.environ.get('GLYPH_X_DISPLAYS', '').split() + [None]:
+            if number is not None and Path(f'/tmp/.X{number}-lock').exists(): continue
+            if self.serve(number): break
+        else:
+            raise AssertionError('no X server would start; see xvfb.log')
+        self.env = dict(os.environ, DISPLAY=self.display, LANG='C.UTF-8', LC_ALL='C.UTF-8')
+        self.env.pop('WAYLAND_DISPLAY', None)
+        self.run('xset', 'r', 'rate', '500', '30')
+        self.terminals = []
+
+    def serve(self, number):
+        """Starts Xvfb on display `number` (None: the first free one); True once it answers."""
         command = ['Xvfb', '-noreset', '-nolisten', 'tcp', '-screen', '0', '1600x1000x24']
         read, write = os.pipe()
-        for number in wanted:
-            if not Path(f'/tmp/.X{number}-lock').exists():
-                command.insert(1, f':{number}')
-                break
-        else:
-            command += ['-displayfd', str(write)]
-        self.log = open(scratch / 'xvfb.log', 'w')
+        command += [f':{number}'] if number else ['-displayfd', str(write)]
         self.server = subprocess.Popen(command, pass_fds=(write,), stdout=self.log,
                                        stderr=self.log)
         os.close(write)
-        if '-displayfd' in command:
-            number = os.read(read, 32).decode().strip()
-        os.close(read)
-        self.env = dict(os.environ, DISPLAY=f':{number}', LANG='C.UTF-8', LC_ALL='C.UTF-8')
-        self.env.pop('WAYLAND_DISPLAY', None)
+        chosen = number is None  # then the server took a free number itself
+        if chosen:
+            number = os.read(read, 32).decode().split('\n')[0].strip()
+        self.display = f':{number}'
         deadline = time.monotonic() + 30
-        while self.run('xset', 'r', 'rate', '500', '30').returncode != 0:
-            if time.monotonic() > deadline: raise AssertionError('the X server did not start')
-            time.sleep(0.1)
-        self.terminals = []
+        try:  # the pipe stays open while the server may still write to it
+            while self.server.poll() is None and time.monotonic() < deadline:
+                answer = subprocess.run(['xset', '-display', self.display, 'q'],
+                                        capture_output=True)
+                lock = Path(f'/tmp/.X{number}-lock')
+                ours = chosen or lock.exists() and lock.read_text().strip() == str(self.server.pid)
+                if answer.returncode == 0 and ours: return True
+                time.sleep(0.1)
+        finally:
+            os.close(read)
+        if self.server.poll() is None: self.server.kill()
+        self.server.wait()
+        return False
 
     def run(self, *command):
         return subprocess.run(command, env=self.env, capture_output=True, text=True)
@@ -307,7 +324,7 @@ def check_play(game, figures, label, exact=True):
     """In the start area, a row of twelve free cells: Left to its end, then Right held for 1 s;
     a 30 ms tap; Left and Right held together. Without exact held keys only the tap is checked:
     the rest is what such terminals give, for the log."""
-    hold(game, ['Left'], 0.6)
+    hold(game, ['Left'], 1.0)  # long enough for the auto-repeat where nothing else helps
     game.wait_for('the player at the left wall', lambda: game.now()[4] == (1, 2), 5)
     game.settle(0.3)
     steps_before = game.now()[3]
