@@ -1,42 +1,208 @@
-// The whole picture of each golden scene against its file in tests/golden. A failure lists the
-// cells that differ and leaves the picture drawn beside the build, to compare or to take.
+// Golden screens: the whole picture of a few scenes of the game, glyph and colour of every cell,
+// against its file in tests/golden. A file holds a title, the 30 rows of glyphs (code page 437 as
+// Unicode) and the 30 rows of colour digits (blank where the cell shows nothing), each row between
+// bars so that no editor trims it. A failure lists the differing cells and leaves the picture
+// drawn beside the build; with GLYPH_GOLDEN_WRITE set (the target golden-screens) the test writes
+// the files anew instead.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
+#include <string>
 
+#include "console/cp437.h"
 #include "console/headless/test_console.h"
-#include "tests/support/golden_screen.h"
-
-// Names the scene in the test's output.
-static void PrintTo(const GoldenScene& scene, std::ostream* out) {
-    *out << scene.name;
-}
+#include "front/main_menu.h"
+#include "play/end_screens.h"
+#include "play/play_loop.h"
+#include "play/switches.h"
+#include "tools/route_finder_script.h"
 
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
+namespace fs = std::filesystem;
+constexpr int kColumns = ScreenModel::kColumns, kRows = ScreenModel::kRows;
+
+// ---- The scenes, each played from a fresh test console.
+
+GameState freshGame() {
+    testconsole::reset();
+    testservices::reset();
+    GameState game;
+    beginGame(game);
+    return game;
 }
 
-class Golden : public ::testing::TestWithParam<GoldenScene> {};
+GameState replayed(const char* route) {
+    GameState game = freshGame();
+    if (const auto keys = readKeyScript(std::string(GLYPH_ROUTES_DIR) + "/" + route))
+        replayKeyScript(*keys, game);
+    return game;
+}
+
+// The end screen once it has cleared the play screen and drawn its first pass.
+void showEndScreen(const GameState& game) {
+    clearScreen();
+    drawEndScreenPass(game, computeTotalScore(game));
+}
+
+// The player is put on each switch in turn for one tick, then a gray walker on the gray one, so
+// every door shows its whole opening and no cell of it has been crossed. The player's square is
+// drawn under each switch's circle, so moving him leaves nothing behind.
+void everySwitch() {
+    GameState game = freshGame();
+    for (const bool byWalker : {false, true})
+        for (const Door& door : kDoors) {
+            if (door.workedByWalker != byWalker) continue;
+            const auto [column, row] = door.switchCell;
+            if (byWalker)
+                game.grid[row][column] = Cell::GrayWalker;
+            else
+                std::tie(game.playerCol, game.playerRow) = std::pair(column, row);
+            playTick(game);
+        }
+}
+
+struct Scene {
+    const char* name;   // the file is tests/golden/<name>.txt
+    const char* title;  // what the picture shows, the file's first line
+    void (*play)();
+};
+
+void PrintTo(const Scene& scene, std::ostream* out) {
+    *out << scene.name;
+}
+
+const Scene kScenes[] = {
+    {"first-tick", "The game after its first tick, no key held.",
+     [] {
+         GameState game = freshGame();
+         playTick(game);
+     }},
+    {"every-switch",
+     "Each switch worked for one tick: the player put on them in turn, then a gray walker on the "
+     "gray one.",
+     everySwitch},
+    {"tour",
+     "After tests/routes/tour.txt: every door open, the hidden cell found and left, the player in "
+     "the second status box.",
+     [] { replayed("tour.txt"); }},
+    {"win", "The win screen after tests/routes/win.txt.",
+     [] { showEndScreen(replayed("win.txt")); }},
+    {"loss", "The loss screen after tests/routes/caught.txt.",
+     [] { showEndScreen(replayed("caught.txt")); }},
+    {"menu", "The main menu's first pass, no key held.",
+     [] {
+         testconsole::reset();
+         int selection = 0;
+         MenuKeys keys;
+         menuPass(selection, keys);
+     }},
+};
+
+// ---- The files.
+
+std::string utf8(char32_t code) {
+    if (code < 0x80) return std::string(1, static_cast<char>(code));
+    if (code < 0x800)
+        return {static_cast<char>(0xC0 | code >> 6), static_cast<char>(0x80 | (code & 0x3F))};
+    return {static_cast<char>(0xE0 | code >> 12), static_cast<char>(0x80 | (code >> 6 & 0x3F)),
+            static_cast<char>(0x80 | (code & 0x3F))};
+}
+
+std::string goldenText(const ScreenModel& screen, const char* title) {
+    std::string text =
+        std::string(title) +
+        "\nEach cell twice: its glyph under \"glyphs\", then its colour under "
+        "\"colours\": 1 Blue, 2 Green,\n3 Aqua, 4 Red, 5 Purple, 6 Yellow, 7 White, 8 "
+        "Gray, 9 Light Blue; blank where the cell shows nothing.\n";
+    for (const bool colours : {false, true}) {
+        text += colours ? "colours\n" : "glyphs\n";
+        for (int row = 0; row < kRows; ++row) {
+            text += (row < 10 ? "0" : "") + std::to_string(row) + "|";
+            for (int column = 0; column < kColumns; ++column) {
+                const ScreenCell& cell = screen.at(column, row);
+                const bool blank = cell.glyph == ' ' || cell.glyph == '\0';  // whatever its colour
+                text += blank     ? " "
+                        : colours ? std::string(1, '0' + static_cast<int>(cell.attr))
+                                  : utf8(cp437ToUnicode(cell.glyph));
+            }
+            text += "|\n";
+        }
+    }
+    return text;
+}
+
+// Glyph and colour digit of each cell of a golden file, row by row; what a malformed file lacks
+// stays empty, and so differs.
+std::vector<std::array<std::string, 2>> cellsOf(const std::string& text) {
+    std::vector<std::array<std::string, 2>> cells(kColumns * kRows);
+    std::istringstream in(text);
+    int section = -1;
+    for (std::string line; std::getline(in, line);) {
+        if (line == "glyphs" || line == "colours") section = line == "colours";
+        if (section < 0 || line.size() < 4 || line[2] != '|' || !std::isdigit(line[0])) continue;
+        const int row = std::stoi(line.substr(0, 2));
+        for (std::size_t at = 3, column = 0;
+             at + 1 < line.size() && column < kColumns && row < kRows; ++column) {
+            const auto lead = static_cast<unsigned char>(line[at]);
+            const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            cells[row * kColumns + column][section] = line.substr(at, length);
+            at += length;
+        }
+    }
+    return cells;
+}
+
+std::string describe(const std::array<std::string, 2>& cell) {
+    static const char* const kNames[] = {"Blue",   "Green", "Aqua", "Red",       "Purple",
+                                         "Yellow", "White", "Gray", "Light Blue"};
+    if (cell[1] == " ") return "blank";
+    const int colour = cell[1].empty() ? 0 : cell[1][0] - '0';
+    return cell[0] + " in " +
+           (colour >= 1 && colour <= 9 ? kNames[colour - 1] : "colour " + cell[1]);
+}
+
+// The cells in which two golden files differ, at most 40 of them, one line each.
+std::string cellDifferences(const std::string& expected, const std::string& actual) {
+    const auto want = cellsOf(expected), got = cellsOf(actual);
+    std::string differences;
+    int count = 0;
+    for (int index = 0; index < kColumns * kRows; ++index) {
+        if (want[index] == got[index] || ++count > 40) continue;
+        differences += "  (" + std::to_string(index % kColumns) + "," +
+                       std::to_string(index / kColumns) + ") shows " + describe(got[index]) +
+                       ", expected " + describe(want[index]) + "\n";
+    }
+    if (count > 40) differences += "  and " + std::to_string(count - 40) + " cells more\n";
+    return differences;
+}
+
+class Golden : public ::testing::TestWithParam<Scene> {};
 
 TEST_P(Golden, ScreenMatchesItsFile) {
-    const GoldenScene& scene = GetParam();
+    const Scene& scene = GetParam();
     scene.play();
     const std::string drawn = goldenText(testconsole::screen(), scene.title);
-    const std::filesystem::path expected =
-        std::filesystem::path(GLYPH_GOLDEN_DIR) / (std::string(scene.name) + ".txt");
-    ASSERT_TRUE(std::filesystem::exists(expected))
-        << expected << " is missing: build the target golden-screens to write it";
-    const std::string differences = cellDifferences(readFile(expected), drawn);
+    const fs::path expected = fs::path(GLYPH_GOLDEN_DIR) / (std::string(scene.name) + ".txt");
+    if (std::getenv("GLYPH_GOLDEN_WRITE") != nullptr) {
+        ASSERT_TRUE(std::ofstream(expected, std::ios::binary) << drawn) << expected;
+        std::printf("wrote %s\n", expected.string().c_str());
+        return;
+    }
+    std::ifstream file(expected, std::ios::binary);
+    ASSERT_TRUE(file) << expected << " is missing: build the target golden-screens to write it";
+    const std::string differences =
+        cellDifferences({std::istreambuf_iterator<char>(file), {}}, drawn);
     if (differences.empty()) return;
 
-    const std::filesystem::path actualDir(GLYPH_GOLDEN_ACTUAL_DIR);
-    std::filesystem::create_directories(actualDir);
-    const std::filesystem::path actual = actualDir / (std::string(scene.name) + ".txt");
+    const fs::path actual = fs::path(GLYPH_GOLDEN_ACTUAL_DIR) / (std::string(scene.name) + ".txt");
+    fs::create_directories(actual.parent_path());
     std::ofstream(actual, std::ios::binary) << drawn;
     ADD_FAILURE() << scene.name << ": the screen differs from " << expected << " in\n"
                   << differences << "The screen as drawn: " << actual
@@ -44,7 +210,7 @@ TEST_P(Golden, ScreenMatchesItsFile) {
                      "diff of tests/golden.";
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenes, Golden, ::testing::ValuesIn(goldenScenes()), [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(Scenes, Golden, ::testing::ValuesIn(kScenes), [](const auto& info) {
     std::string name = info.param.name;
     for (char& c : name)
         if (c == '-') c = '_';

@@ -10,15 +10,6 @@
 
 namespace {
 
-TEST(Console, ANumberWrittenOverALongerOneLeavesItsLastDigits) {
-    testconsole::reset();
-    gotoXY(10, 3);
-    putNumber(1000);
-    gotoXY(10, 3);
-    putNumber(-1);
-    EXPECT_EQ(testconsole::screen().rowText(3).substr(10, 5), "-100 ");
-}
-
 // The colour set before a clear still holds after it; a typed word takes ten milliseconds a
 // letter and leaves no block behind.
 TEST(Console, TypedTextKeepsTheColourInForceAndLeavesNoBlock) {

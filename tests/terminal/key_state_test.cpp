@@ -59,19 +59,6 @@ TEST(KeyState, HeldKeyWithReportedReleasesIsPressedUntilReleased) {
     EXPECT_TRUE(keys.query(Enter, 3210));
 }
 
-TEST(KeyState, AutoRepeatKeepsAKeyPressedTickAfterTickWithoutReleases) {
-    // Left held from 0 to 1000 ms: its press, then after the repeat delay a repeat about every
-    // 33 ms, and nothing on release. The play loop asks every 100 ms.
-    KeyState keys;
-    std::string seen;
-    for (long long t = 0; t <= 1200; ++t) {
-        if (t == 0 || (t >= 500 && t <= 1000 && (t - 500) % 33 == 0)) keys.apply(Left, Press, t);
-        if (t % kTickMs == 50) seen += keys.query(Left, t) ? 'x' : '.';
-    }
-    // The ticks inside the repeat delay see nothing, and so does the one after the last repeat.
-    EXPECT_EQ(seen, "x....xxxxxx.");
-}
-
 TEST(KeyState, WhereEveryReleaseIsReportedAQuietHeldKeyStaysDown) {
     // Right held, then Up held over it: only Up would repeat, Right sends nothing for seconds.
     KeyState keys;
@@ -121,7 +108,8 @@ TEST(KeyState, TheKeyboardsWordHoldsAKeyFromItsPressToItsRelease) {
 
 TEST(KeyState, AKeyboardThatCannotSeeTheKeysIsFoundOutWithoutChangingAnAnswer) {
     // The X server of a Wayland desktop says "up" for every key the terminal gets: the ticks see
-    // what they see without its word, and after a few repeats its word is known worthless.
+    // what they see without its word (the press, nothing in the repeat delay, then every tick
+    // until the last repeat), and after a few repeats its word is known worthless.
     KeyState blind, without;
     blind.setKeyboardView(true);
     const std::string seen = heldRight(blind, [](long long) { return false; });
@@ -136,10 +124,6 @@ TEST(KeyState, AKeyboardThatCannotSeeTheKeysIsFoundOutWithoutChangingAnAnswer) {
     }
     EXPECT_FALSE(seeing.keyboardBlind());
 }
-
-}  // namespace
-
-namespace {
 
 // The idle menu sleeps only when no key would act on the next pass: not while a press waits for
 // its first query, nor in the moment after it, nor while a key with reported releases is held.
