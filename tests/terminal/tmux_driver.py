@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Runs the game in a real terminal, tmux, and checks what it shows; one case per run, on a tmux
-server of its own in a scratch directory. A shell script runs the game and records the terminal
-modes before and after it and its exit status. Every wait is for something to show, with a
-deadline only a broken game comes near, however slow the machine. Exit status 77: no tmux.
+server of its own in a scratch folder, the game started by the harness's shell, which notes the
+terminal's modes and the exit status. Exit status 77: no tmux.
+Usage: tmux_driver.py GAME RENDER_REFERENCE CASE STOP_SHIM
 """
 import contextlib
 import os
@@ -11,52 +11,31 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 from pathlib import Path
-from types import SimpleNamespace
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+import harness  # noqa: E402
 
 # Console attribute -> (terminal colour, background, bold), with 16 colours and where only 8 exist.
 COLOURS_16 = {attr: (colour, 0, False)
               for attr, colour in enumerate((4, 2, 6, 1, 5, 3, 7, 8, 12), start=1)}
 COLOURS_8 = {**COLOURS_16, 8: (0, 0, True), 9: (4, 0, True)}
-
-# With job control the game has a process group of its own, as from an interactive shell: Ctrl-Z
-# stops it, the file "resume" brings it back with fg, the file "background" first sends it on
-# with bg. A case's own set-up runs before the game.
-RUN_SH = '''trap : INT TERM HUP QUIT
-set -m
-%s
-stty -g > stty-before
-"$@"; status=$?
-while [ $status -eq 148 ]; do
-    stty -g > stty-stopped
-    until [ -e resume ] || [ -e background ]; do sleep 0.05; done
-    if [ -e background ]; then
-        rm background; bg > /dev/null
-        until [ -e resume ]; do sleep 0.05; done
-    fi
-    rm resume; fg > /dev/null; status=$?
-done
-stty -g > stty-after; echo $status > status
-trap - HUP; exec sleep 600
-'''
+SIGINT_STATUS = 128 + signal.SIGINT
 
 
 class Pane(contextlib.AbstractContextManager):
-    """The game in a detached tmux session on a private server, in the case's scratch directory."""
+    """The game in a detached tmux session on a private server, in the case's scratch folder."""
 
-    def __init__(self, args, name, size=(100, 30), term='tmux-256color', env=None, setup='',
+    def __init__(self, scratch, name, size=(100, 30), term='tmux-256color', env=None, setup='',
                  command=None):
-        self.dir, self.socket = args.dir, str(args.dir / f'{name}.tmux')  # gone with the dir
-        for old in ('stty-before', 'stty-after', 'stty-stopped', 'status'):
-            (self.dir / old).unlink(missing_ok=True)
+        self.scratch, self.dir, self.socket = scratch, scratch.dir, str(scratch.dir / f'{name}.tmux')
         (self.dir / 'tmux.conf').write_text(f'set -g default-terminal {term}\nset -g status off\n')
-        (self.dir / 'run.sh').write_text(RUN_SH % setup)
         session = ['new-session', '-d', '-x', str(size[0]), '-y', str(size[1]), '-c', str(self.dir)]
         for item in {'LANG': 'C.UTF-8', 'LC_ALL': 'C.UTF-8', **(env or {})}.items():
             session += ['-e', '%s=%s' % item]
-        self.tmux(*session, 'sh', 'run.sh', *(command or [args.game]))
+        self.tmux(*session, *scratch.run_sh(setup), *(command or [GAME]))
+        self.file = scratch.file
 
     def __exit__(self, *error):
         strays = self.processes()  # what a failed case left running goes too
@@ -89,53 +68,45 @@ class Pane(contextlib.AbstractContextManager):
                     elif 40 <= c <= 49 or 100 <= c <= 107: bg = value
         return rows
 
+    def shell(self):
+        return int(self.tmux('display-message', '-p', '#{pane_pid}'))
+
+    def game_pid(self):
+        return harness.game_pid(self.shell())
+
+    def processes(self):
+        return harness.processes(self.shell())
+
+    def wait_for(self, what, predicate):
+        harness.wait_for(what, predicate, report=lambda: 'screen:\n' + self.text())
+
     def press(self, key, what=None, until=None):  # a tap, and what it should bring
         self.tmux('send-keys', key)
         if until: self.wait_for(what, until)
 
-    def file(self, name):
-        return (self.dir / name).read_text(errors='replace') if (self.dir / name).exists() else None
-
-    def game_pid(self):
-        shell = int(self.tmux('display-message', '-p', '#{pane_pid}'))
-        return int(Path(f'/proc/{shell}/task/{shell}/children').read_text().split()[0])
-
-    def processes(self):
-        """The processes of the pane's session and below it (a game under setsid too)."""
-        shell, stats = self.tmux('display-message', '-p', '#{pane_pid}').strip(), {}
-        for path in Path('/proc').glob('[0-9]*/stat'):
-            with contextlib.suppress(OSError):  # state, parent, group, session, ...
-                stats[path.parent.name] = path.read_text().rsplit(') ', 1)[1].split()
-        found = {pid for pid, fields in stats.items() if shell in (fields[1], fields[3])}
-        for _ in range(3):  # the game under setsid, what it started, and what that started
-            found |= {pid for pid, fields in stats.items() if fields[1] in found}
-        return [int(pid) for pid in found - {shell}]
-
-    def wait_for(self, what, predicate):
-        deadline = time.monotonic() + 60
-        while not predicate():
-            if time.monotonic() > deadline:
-                raise AssertionError(f'timed out waiting for {what}; screen:\n{self.text()}')
-            time.sleep(0.05)
+    def menu(self, box=None):  # the menu whole, on `box` if given
+        self.wait_for('the menu', lambda: 'Main Menu' in self.text() if box is None else
+                      green_box(self) == box)
 
     def screen(self):  # '10' the game's: alternate screen, no cursor; '01' the shell's
         return self.tmux('display-message', '-p', '#{alternate_on}#{cursor_flag}').strip()
 
-    def restored(self, how, status):
+    def restored(self, how, *statuses):
         self.wait_for(f'the end after {how}', lambda: self.file('status'))
-        statuses = status if isinstance(status, tuple) else (status,)
         assert int(self.file('status')) in statuses, f'{how}: status {self.file("status")}'
         assert self.file('stty-before') == self.file('stty-after'), f'{how}: modes not restored'
         self.wait_for(f'the screen and cursor back after {how}', lambda: self.screen() == '01')
 
+    def stopped(self, how):  # the game stopped, and the shell has its modes back
+        self.wait_for(f'the game to stop {how}', lambda: self.file('stty-stopped'))
+        assert self.file('stty-stopped') == self.file('stty-before'), f'{how}: modes not the shell\'s'
 
-def state(pid):  # R, S, T (stopped), Z (ended, not yet reaped) or None (gone)
-    with contextlib.suppress(OSError):
-        return Path(f'/proc/{pid}/stat').read_text().rsplit(') ')[1][0]
 
-
-def alive(pids):
-    return [pid for pid in pids if state(pid) not in (None, 'Z')]
+def green_box(pane):
+    """The menu box whose corner shows in green, if the menu stands whole."""
+    if 'Main Menu' in pane.text():
+        boxes = [box for box, row in enumerate(pane.cells()[0:30:6]) if row[0][1] == 2]
+        return boxes[0] if len(boxes) == 1 else None
 
 
 def check_idle(pid, what):
@@ -148,52 +119,11 @@ def check_idle(pid, what):
     assert share < 0.5, f'{what} takes {share * 100:.0f}% of a core'
 
 
-def case_level(args, term='tmux-256color', colours=COLOURS_16):
-    """Every drawn cell of the level shows its glyph and colour; walkers cover some for a while,
-    so each cell has to match in some capture."""
-    pending = {}
-    for row, line in enumerate(subprocess.run([args.reference], capture_output=True, text=True,
-                                              check=True).stdout.splitlines()):
-        for column, word in enumerate(line.split()):
-            glyph, attr = (int(part, 16) for part in word.split(':'))
-            if glyph != 0x20:
-                pending[column, row] = (bytes([glyph]).decode('cp437'), *colours[attr])
-
-    def all_seen():
-        screen = pane.cells()
-        for (column, row), want in list(pending.items()):
-            if screen[row][column] == want: del pending[column, row]
-        return not pending
-    with Pane(args, 'level', term=term) as pane:
-        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
-        pane.press('Enter')
-        pane.wait_for('the level', lambda: 'Score:' in pane.text())
-        try:
-            pane.wait_for('every cell of the level', all_seen)
-        finally:  # for the log: cells not seen as they should be
-            screen = pane.cells()
-            print(*[f'{c} wants {want}, shows {screen[c[1]][c[0]]}' for c, want in pending.items()])
-        assert pane.screen() == '10', 'the game is not on the alternate screen or shows the cursor'
-
-
-def green_box(pane):
-    """The menu box whose corner shows in green, if the menu stands whole."""
-    if 'Main Menu' in pane.text():
-        boxes = [box for box, row in enumerate(pane.cells()[0:30:6]) if row[0][1] == 2]
-        return boxes[0] if len(boxes) == 1 else None
-
-
-def reference_screen(args, ticks):
-    lines = subprocess.run([args.reference, str(ticks)], capture_output=True, text=True,
-                           check=True).stdout.splitlines()
-    return [[tuple(int(part, 16) for part in word.split(':')) for word in line.split()]
-            for line in lines]
-
-
-def idle_tick_screens(pane, args, colours, origin, count=2):
+def idle_tick_screens(pane, colours, origin, count=2):
     """Waits until whole screens for `count` different ticks were each exactly the picture that
     the game presents at the pause of the tick its clock shows (the player standing still): every
-    cell, margins and blanks included, on black."""
+    cell, margins and blanks included, on black; so every cell of the level in its glyph and
+    colour."""
     references, matched, mismatch = {}, set(), []
 
     def differences(screen):
@@ -201,7 +131,11 @@ def idle_tick_screens(pane, args, colours, origin, count=2):
         clock = re.match(r'Time: (\d+)', ''.join(cell[0] for cell in row))
         if not clock: return ['no clock']
         ticks = 3000 - int(clock.group(1))
-        if ticks not in references: references[ticks] = reference_screen(args, ticks)
+        if ticks not in references:
+            lines = subprocess.run([REFERENCE, str(ticks)], capture_output=True, text=True,
+                                   check=True).stdout.splitlines()
+            references[ticks] = [[tuple(int(part, 16) for part in word.split(':'))
+                                  for word in line.split()] for line in lines]
         want, found = references[ticks], []
         for y, line in enumerate(screen[:len(screen) - 1]):
             for x, shown in enumerate(line):
@@ -224,37 +158,39 @@ def idle_tick_screens(pane, args, colours, origin, count=2):
         print('\n'.join(mismatch[:20]))
 
 
-def case_idle_tick(args, term, colours, size):
+def case_idle_tick(scratch, term, colours, size):
     origin = ((size[0] - 100) // 2, (size[1] - 30) // 2)
-    with Pane(args, 'idle-tick', size=size, term=term) as pane:
-        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
+    with Pane(scratch, 'idle-tick', size=size, term=term) as pane:
+        pane.menu()
         pane.press('Enter')
-        idle_tick_screens(pane, args, colours, origin)
+        idle_tick_screens(pane, colours, origin)
+        assert pane.screen() == '10', 'the game is not on the alternate screen or shows the cursor'
 
 
-def case_slow_line(args):
+def case_slow_line(scratch):
     """At 9,600 bytes a second, with the line stalled now and then: the pictures the game could
     not send meanwhile give way to the latest one, which arrives whole once the line moves, also
     when the game has gone idle in the menu."""
-    relay = [sys.executable, str(Path(__file__).with_name('slow_line.py')), '9600', args.game]
-    with Pane(args, 'slow-line', command=relay) as pane:
-        pane.wait_for('the menu', lambda: green_box(pane) == 1)
-        (pane.dir / 'stall').touch()
+    relay = [sys.executable, str(Path(harness.__file__)), 'relay', '9600', GAME]
+    stall = scratch.dir / 'stall'
+    with Pane(scratch, 'slow-line', command=relay) as pane:
+        pane.menu(1)
+        stall.touch()
         pane.press('Down')
         time.sleep(0.5)
         assert green_box(pane) == 1, 'output went through a stalled line'
-        (pane.dir / 'stall').unlink()
-        pane.wait_for('the menu on Assistance', lambda: green_box(pane) == 2)
+        stall.unlink()
+        pane.menu(2)
         pane.press('Up', 'the menu on Start game', lambda: green_box(pane) == 1)
-        (pane.dir / 'stall').touch()
+        stall.touch()
         pane.press('Enter')
         time.sleep(1.5)
-        (pane.dir / 'stall').unlink()
-        idle_tick_screens(pane, args, COLOURS_16, (0, 0))
+        stall.unlink()
+        idle_tick_screens(pane, COLOURS_16, (0, 0))
 
 
-def case_size(args):
-    with Pane(args, 'size', size=(80, 24)) as pane:
+def case_size(scratch):
+    with Pane(scratch, 'size', size=(80, 24)) as pane:
         pane.wait_for('the size message at 80x24', lambda: '100 x 30' in pane.text())
         lines = [line for line in pane.text().split('\n') if line.strip()]
         left, right = (len(lines[0]) - len(f(lines[0])) for f in (str.lstrip, str.rstrip))
@@ -264,39 +200,36 @@ def case_size(args):
             pane.wait_for(f'{x}x{y}', lambda: ('100 x 30' in pane.text()) == (x == 80) and (
                 x == 80 or 'Main Menu' in pane.text() and '▒' in pane.text().split('\n')[29]))
         pane.press('C-c')
-        pane.restored('Ctrl-C', 128 + signal.SIGINT)
+        pane.restored('Ctrl-C', SIGINT_STATUS)
 
 
-def case_signal(args, name):
-    signum = signal.Signals['SIG' + name.upper()]
-    with Pane(args, name) as pane:
-        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
-        if signum == signal.SIGINT: pane.press('C-c')
-        else: os.kill(pane.game_pid(), signum)
-        pane.restored(name, 128 + signum)
+def case_signals(scratch):
+    """Ctrl-C, and every signal that ends a program by default, the common ones and those nobody
+    thinks of, end the game with the terminal restored first; one ignored at start (nohup) stays
+    ignored: the SIGTERM after it ends the game."""
+    for name in ('INT', 'TERM', 'HUP', 'QUIT', 'SEGV', 'ABRT', 'PIPE', 'USR1', 'USR2', 'ALRM',
+                 'XCPU', 'XFSZ', 'VTALRM', 'PROF', 'TRAP', 'SYS'):
+        signum = signal.Signals['SIG' + name]
+        with Pane(scratch, name) as pane:
+            pane.menu()
+            if signum == signal.SIGINT: pane.press('C-c')
+            else: os.kill(pane.game_pid(), signum)
+            pane.restored('SIG' + name, 128 + signum)
+    with Pane(scratch, 'ignored', setup="trap '' HUP") as pane:
+        pane.menu()
+        game = pane.game_pid()
+        os.kill(game, signal.SIGHUP)
+        with contextlib.suppress(ProcessLookupError): os.kill(game, signal.SIGTERM)
+        pane.restored('SIGHUP ignored, then SIGTERM', 128 + signal.SIGTERM)
 
 
-def case_suspend(args):
-    with Pane(args, 'suspend') as pane:
-        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
-        pane.press('C-z')
-        pane.wait_for('the game to stop', lambda: pane.file('stty-stopped'))
-        assert pane.file('stty-stopped') == pane.file('stty-before'), 'modes not restored on stop'
-        pane.wait_for('the shell screen while stopped', lambda: pane.screen() == '01')
-        (pane.dir / 'resume').touch()
-        pane.wait_for('the game back', lambda: pane.screen() == '10' and 'Main Menu' in pane.text())
-        pane.press('C-c')
-        pane.restored('Ctrl-C after fg', 128 + signal.SIGINT)
-
-
-def case_menu_to_loss_and_exit(args):
+def case_menu_to_loss_and_exit(scratch):
     """The menu, help in the editor, the game until the player is caught; then a second run that
     chooses Exit. Every key is one tap, which must act once."""
-    (args.dir / 'editor.sh').write_text('test -f "$1" && echo "$1 $(stty -g)" >> editor.log\n')
-    env = {'EDITOR': f'sh {args.dir}/editor.sh', 'VISUAL': ''}
-    help_files = [args.dir / name for name in ('Assistance.txt', 'Information.txt')]
+    (scratch.dir / 'editor.sh').write_text('test -f "$1" && echo "$1 $(stty -g)" >> editor.log\n')
+    env = {'EDITOR': f'sh {scratch.dir}/editor.sh', 'VISUAL': ''}
+    help_files = [scratch.dir / name for name in ('Assistance.txt', 'Information.txt')]
 
-    green = lambda: green_box(pane)
     def player():  # the player's square in the start area and the walkers' rows below
         for row, line in enumerate(pane.text().split('\n')[:8]):
             if '■' in line[:13]: return line.index('■'), row
@@ -308,18 +241,18 @@ def case_menu_to_loss_and_exit(args):
         if playing and position and position[1] < 5:
             taps.append('Right' if position[0] < 10 else 'Down')
             pane.press(taps[-1], 'a step', lambda: 'Score:' not in pane.text()
-                  or player() not in (None, position))  # not a half-drawn frame
+                       or player() not in (None, position))  # not a half-drawn frame
         return not playing
 
-    with Pane(args, 'front', env=env) as pane:
-        pane.wait_for('the menu on Start game', lambda: green() == 1)
+    with Pane(scratch, 'front', env=env) as pane:
+        pane.menu(1)
         assert all(map(Path.is_file, help_files)), 'no help files written'
         check_idle(pane.game_pid(), 'the menu')
-        pane.press('Down', 'Assistance', lambda: green() == 2)
+        pane.press('Down', 'Assistance', lambda: green_box(pane) == 2)
         pane.press('Enter', 'the editor', lambda: pane.file('editor.log'))
-        pane.wait_for('the menu again', lambda: pane.screen() == '10' and green() == 2)
+        pane.wait_for('the menu again', lambda: pane.screen() == '10' and green_box(pane) == 2)
         # An Enter taken twice would run the editor again before the menu could take this key.
-        pane.press('Up', 'Start game', lambda: green() == 1)
+        pane.press('Up', 'Start game', lambda: green_box(pane) == 1)
         assert pane.file('editor.log') == 'Assistance.txt ' + pane.file('stty-before'), \
             f'editor not run once on Assistance.txt in the modes found: {pane.file("editor.log")}'
         pane.press('Enter', 'the player at (4,2)', lambda: player() == (4, 2))
@@ -329,9 +262,9 @@ def case_menu_to_loss_and_exit(args):
         check_idle(pane.game_pid(), 'the loss screen')
 
     for path in help_files: path.unlink()
-    with Pane(args, 'front-exit', env=env) as pane:
-        pane.wait_for('the menu', lambda: green() == 1)
-        for box in (2, 3, 4): pane.press('Down', f'box {box}', lambda: green() == box)
+    with Pane(scratch, 'front-exit', env=env) as pane:
+        pane.menu(1)
+        for box in (2, 3, 4): pane.press('Down', f'box {box}', lambda: green_box(pane) == box)
         pane.press('Enter')
         pane.restored('Exit', 0)
         assert all(map(Path.is_file, help_files)), 'help files not written again'
@@ -339,34 +272,38 @@ def case_menu_to_loss_and_exit(args):
 
 # ---- Hostile environments: each case fails on a game that does not survive it.
 
-def case_terminal_type(args):
+def case_terminal_type(scratch):
     """A terminal the game cannot drive: one line that says what to do, status 1, nothing drawn."""
     for number, setup in enumerate(('unset TERM', "export TERM=''", 'export TERM=nosuchterm',
                                     'export TERM=dumb')):
-        with Pane(args, f'type-{number}', setup=setup) as pane:  # a server of its own each
+        with Pane(scratch, f'type-{number}', setup=setup) as pane:  # a server of its own each
             pane.restored(setup, 1)
             joined = pane.tmux('capture-pane', '-p', '-J')  # the line as written, however wrapped
             lines = [line for line in joined.split('\n') if line.strip()]
             assert len(lines) == 1 and lines[0].startswith('glyph-labyrinth: ') and \
                 'TERM=xterm-256color' in lines[0], f'{setup}: the screen shows {lines}'
-            assert not (args.dir / 'Assistance.txt').exists(), f'{setup}: started all the same'
+            assert not (scratch.dir / 'Assistance.txt').exists(), f'{setup}: started all the same'
 
 
-def case_signals(args):
-    """Signals nobody thinks of end the game as any other, the terminal restored first; one
-    ignored at start (nohup) stays ignored: the SIGTERM after it ends the game."""
-    for name in ('PIPE', 'USR1', 'USR2', 'ALRM', 'XCPU', 'XFSZ', 'VTALRM', 'PROF', 'TRAP', 'SYS'):
-        signum = signal.Signals['SIG' + name]
-        with Pane(args, name) as pane:
-            pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
-            os.kill(pane.game_pid(), signum)
-            pane.restored(name, 128 + signum)
-    with Pane(args, 'ignored', setup="trap '' HUP") as pane:
-        pane.wait_for('the menu', lambda: 'Main Menu' in pane.text())
+def case_background(scratch):
+    """Ctrl-Z gives the shell its modes and screen back; bg then: the game waits without touching
+    the terminal; fg repaints it, and the keys act at once."""
+    with Pane(scratch, 'background') as pane:
+        pane.menu(1)
         game = pane.game_pid()
-        os.kill(game, signal.SIGHUP)
-        with contextlib.suppress(ProcessLookupError): os.kill(game, signal.SIGTERM)
-        pane.restored('SIGHUP ignored, then SIGTERM', 128 + signal.SIGTERM)
+        pane.press('C-z')
+        pane.stopped('by Ctrl-Z')
+        pane.wait_for('the shell\'s screen while stopped', lambda: pane.screen() == '01')
+        (scratch.dir / 'background').touch()
+        pane.wait_for('the game sent on with bg', lambda: not (scratch.dir / 'background').exists())
+        time.sleep(1)  # long enough for a game that takes the terminal to draw
+        assert pane.screen() == '01' and 'Main Menu' not in pane.text(), 'drawn from the background'
+        assert harness.state(game) != 'T', 'stopped in the background'
+        (scratch.dir / 'resume').touch()
+        pane.wait_for('the menu repainted', lambda: pane.screen() == '10' and green_box(pane) == 1)
+        pane.press('Down', 'a key acting at once', lambda: green_box(pane) == 2)
+        pane.press('C-c')
+        pane.restored('Ctrl-C after fg', SIGINT_STATUS)
 
 
 # An editor that takes the terminal as editors do (raw modes, alternate screen, no cursor), with a
@@ -379,179 +316,137 @@ stty -raw echo; printf '\033[?25h\033[?1049l'
 """
 
 
-def open_help(pane, args):
-    (args.dir / 'editor.pids').unlink(missing_ok=True)
-    pane.wait_for('the menu', lambda: green_box(pane) == 1)
-    pane.press('Down', 'Assistance', lambda: green_box(pane) == 2)
-    pane.press('Enter', 'the editor', lambda: pane.file('editor.pids'))
-    return [int(pid) for pid in pane.file('editor.pids').split()]
+@contextlib.contextmanager
+def editor_open(scratch, name, stop_once=''):
+    """The game with the editor above open on "Assistance": the pane and the editor's processes."""
+    (scratch.dir / 'editor.sh').write_text(EDITOR_SH)
+    (scratch.dir / 'editor.pids').unlink(missing_ok=True)
+    with Pane(scratch, name, env={'EDITOR': f'sh {scratch.dir}/editor.sh', 'VISUAL': '',
+                                  'STOP_ONCE': stop_once}) as pane:
+        pane.menu(1)
+        pane.press('Down', 'Assistance', lambda: green_box(pane) == 2)
+        pane.press('Enter', 'the editor', lambda: pane.file('editor.pids'))
+        yield pane, [int(pid) for pid in pane.file('editor.pids').split()]
 
 
-def case_editor_killed(args):
+def case_editor_killed(scratch):
     """The game ended while the editor is open: the editor ends first, then the terminal is the
     shell's again."""
-    (args.dir / 'editor.sh').write_text(EDITOR_SH)
-    env = {'EDITOR': f'sh {args.dir}/editor.sh', 'VISUAL': ''}
     for name in ('TERM', 'HUP', 'SEGV'):
         signum = signal.Signals['SIG' + name]
-        with Pane(args, name, env=env) as pane:
-            editor = open_help(pane, args)
+        with editor_open(scratch, name) as (pane, editor):
             pane.wait_for('the editor on screen', lambda: 'EDITING' in pane.text())
             os.kill(pane.game_pid(), signum)
             pane.restored(f'SIG{name} with the editor open', 128 + signum)
-            assert not alive(editor), f'SIG{name}: the editor still runs'
+            assert not harness.alive(editor), f'SIG{name}: the editor still runs'
 
 
-def case_editor_stopped(args):
+def case_editor_stopped(scratch):
     """An editor that stops itself takes the game with it to the shell; fg brings both back."""
-    (args.dir / 'editor.sh').write_text(EDITOR_SH)
-    env = {'EDITOR': f'sh {args.dir}/editor.sh', 'VISUAL': '', 'STOP_ONCE': '1'}
-    with Pane(args, 'stopped', env=env) as pane:
-        editor = open_help(pane, args)
-        pane.wait_for('the game to stop with the editor', lambda: pane.file('stty-stopped'))
-        assert pane.file('stty-stopped') == pane.file('stty-before'), 'modes not the shell\'s'
-        (pane.dir / 'resume').touch()
+    with editor_open(scratch, 'stopped', stop_once='1') as (pane, editor):
+        pane.stopped('with the editor')
+        (scratch.dir / 'resume').touch()
         pane.wait_for('the menu back', lambda: pane.screen() == '10' and green_box(pane) == 2)
-        assert not alive(editor), 'the editor did not go on to its end'
+        assert not harness.alive(editor), 'the editor did not go on to its end'
         pane.press('C-c')
-        pane.restored('Ctrl-C after fg', 128 + signal.SIGINT)
+        pane.restored('Ctrl-C after fg', SIGINT_STATUS)
 
 
-def case_background(args):
-    """Ctrl-Z, then bg: the game waits without touching the terminal; fg repaints it, and the
-    keys act at once."""
-    with Pane(args, 'background') as pane:
-        pane.wait_for('the menu', lambda: green_box(pane) == 1)
-        game = pane.game_pid()
-        pane.press('C-z')
-        pane.wait_for('the game to stop', lambda: pane.file('stty-stopped'))
-        (pane.dir / 'background').touch()
-        pane.wait_for('the game sent on with bg', lambda: not (pane.dir / 'background').exists())
-        time.sleep(1)  # long enough for a game that takes the terminal to draw
-        assert pane.screen() == '01' and 'Main Menu' not in pane.text(), 'drawn from the background'
-        assert state(game) != 'T', 'stopped in the background'
-        (pane.dir / 'resume').touch()
-        pane.wait_for('the menu repainted', lambda: pane.screen() == '10' and green_box(pane) == 1)
-        pane.press('Down', 'a key acting at once', lambda: green_box(pane) == 2)
-        pane.press('C-c')
-        pane.restored('Ctrl-C after fg', 128 + signal.SIGINT)
-
-
-def quit_cleanly(args, name, play=lambda pane: None, status=128 + signal.SIGINT,
+def quit_cleanly(scratch, name, play=lambda pane: None, status=(SIGINT_STATUS,),
                  menu=lambda pane: 'Main Menu' in pane.text(), **start):
     """Starts the game as `start` says, does `play` at the menu, quits with Ctrl-C: the game and
     all it started are gone, and the terminal is the shell's again."""
-    with Pane(args, name, **start) as pane:
+    with Pane(scratch, name, **start) as pane:
         pane.wait_for('the menu', lambda: menu(pane))
         play(pane)
         game = pane.processes()
         pane.press('C-c')
-        pane.restored(f'{name}: Ctrl-C', status)
-        assert not alive(game), f'{name}: the game runs on'
+        pane.restored(f'{name}: Ctrl-C', *status)
+        assert not harness.alive(game), f'{name}: the game runs on'
         return pane.text()
 
 
-def case_redirected(args):
+def case_redirected(scratch):
     """Output to a file: the menu's text once, then nothing more while nothing changes."""
     def unchanged(pane):
         first = len(pane.file('out'))
         time.sleep(2)  # the menu repaints itself 60 times a second meanwhile
         assert len(pane.file('out')) == first, f'{first} bytes grew to {len(pane.file("out"))}'
     # The heading is written before the picture and after it: then the whole menu is there.
-    quit_cleanly(args, 'redirected', unchanged, command=['sh', '-c', 'exec "$0" > out', args.game],
+    quit_cleanly(scratch, 'redirected', unchanged, command=['sh', '-c', 'exec "$0" > out', GAME],
                  menu=lambda pane: (pane.file('out') or '').count('Main Menu') > 1)
 
 
-def case_symlinks(args):
-    """Help files are not written through symbolic links, nor where a dangling one points."""
-    quit_cleanly(args, 'symlinks', setup='echo precious > target; ln -s target Assistance.txt; '
-                                         'ln -s made.txt Information.txt')
-    assert (args.dir / 'target').read_text() == 'precious\n', 'the file behind the link replaced'
-    assert not (args.dir / 'made.txt').exists(), 'a file made where the dangling link points'
+def case_hostile_files(scratch):
+    """Help files are not written through symbolic links, nor where a dangling one points; a pipe
+    where the tune should be makes the game start silent instead of waiting for a writer."""
+    shutil.copy(GAME, scratch.dir / 'game')  # with no tune beside it, the pipe is all there is
+    start = lambda pane: pane.press('Enter', 'the game', lambda: 'Score:' in pane.text())
+    quit_cleanly(scratch, 'files', start, env={'SDL_AUDIODRIVER': 'dummy'},
+                 setup='mkdir res && mkfifo res/Glyph.wav; echo precious > target; '
+                       'ln -s target Assistance.txt; ln -s made.txt Information.txt',
+                 command=[str(scratch.dir / 'game')])
+    assert scratch.file('target') == 'precious\n', 'the file behind the link replaced'
+    assert not (scratch.dir / 'made.txt').exists(), 'a file made where the dangling link points'
 
 
-def case_no_controlling_terminal(args):
+def case_no_controlling_terminal(scratch):
     """Under setsid the terminal raises no signals for the game: Ctrl-C still ends it. (setsid -w
     gives a death by a signal as 128 + the signal, or, util-linux 2.38, as its number.)"""
-    quit_cleanly(args, 'setsid', status=(128 + signal.SIGINT, signal.SIGINT),
-                 command=['setsid', '-w', args.game])
+    quit_cleanly(scratch, 'setsid', status=(SIGINT_STATUS, signal.SIGINT),
+                 command=['setsid', '-w', GAME])
 
 
-def case_fifo_sound(args):
-    """A pipe where the tune should be: the game starts silent instead of waiting for a writer."""
-    shutil.copy(args.game, args.dir / 'game')  # with no tune beside it, the pipe is all there is
-    start = lambda pane: pane.press('Enter', 'the game', lambda: 'Score:' in pane.text())
-    quit_cleanly(args, 'fifo', start, setup='mkdir res && mkfifo res/Glyph.wav',
-                 env={'SDL_AUDIODRIVER': 'dummy'}, command=[str(args.dir / 'game')])
-
-
-def case_paste(args):
+def case_paste(scratch):
     """A paste that never ends does not take the keys for good, however fast they come."""
     def tap_through(pane):
         pane.tmux('send-keys', '-H', *(f'{byte:02x}' for byte in b'\x1b[200~'))
         deadline = time.monotonic() + 20
         while green_box(pane) in (1, None):  # taps 0.3 s apart
             assert time.monotonic() < deadline, 'the keys stay swallowed'
-            pane.press('Down'), time.sleep(0.3)
-    quit_cleanly(args, 'paste', tap_through)
+            pane.press('Down')
+            time.sleep(0.3)
+    quit_cleanly(scratch, 'paste', tap_through)
 
 
-def case_no_alternate_screen(args):
+def case_no_alternate_screen(scratch):
     """Where the terminal has no alternate screen, the game's picture does not outlive it."""
     for term in ('linux', 'vt100'):
-        left = quit_cleanly(args, term, setup=f'export TERM={term}')
+        left = quit_cleanly(scratch, term, setup=f'export TERM={term}')
         assert 'Main Menu' not in left, f'{term}: the menu stays on the screen'
 
 
-def case_early_stop(args):
+def case_early_stop(scratch):
     """Ctrl-Z in the middle of start-up, right after curses' first change to the terminal's modes
     and after its third: the shell gets the terminal as it was, and fg brings up the game, which
     never applies modes it has not filled in."""
     for stop_at in (1, 3):
-        blank = args.dir / f'blank-{stop_at}'  # what the shim notes of modes never filled in
-        command = ['env', f'LD_PRELOAD={args.shim}', f'GLYPH_STOP_AT={stop_at}',
-                   f'GLYPH_BLANK_MODES={blank}', 'ASAN_OPTIONS=verify_asan_link_order=0', args.game]
-        with Pane(args, f'early-{stop_at}', command=command) as pane:
-            pane.wait_for('the game to stop', lambda: pane.file('stty-stopped'))
-            assert pane.file('stty-stopped') == pane.file('stty-before'), f'{stop_at}: not restored'
-            (pane.dir / 'resume').touch()
+        blank = scratch.dir / f'blank-{stop_at}'  # what the shim notes of modes never filled in
+        command = ['env', f'LD_PRELOAD={SHIM}', f'GLYPH_STOP_AT={stop_at}',
+                   f'GLYPH_BLANK_MODES={blank}', 'ASAN_OPTIONS=verify_asan_link_order=0', GAME]
+        with Pane(scratch, f'early-{stop_at}', command=command) as pane:
+            pane.stopped(f'at {stop_at}')
+            (scratch.dir / 'resume').touch()
             pane.wait_for('the menu', lambda: pane.screen() == '10' and 'Main Menu' in pane.text())
             pane.press('C-c')
-            pane.restored(f'Ctrl-C after a stop at {stop_at}', 128 + signal.SIGINT)
+            pane.restored(f'Ctrl-C after a stop at {stop_at}', SIGINT_STATUS)
         assert not blank.exists(), f'stopped at {stop_at}: blank modes applied'
 
 
-CASES = {'level': case_level, 'size': case_size, 'suspend': case_suspend,
-         'level-8-colours': lambda args: case_level(args, 'screen', COLOURS_8),
+CASES = {'size': case_size, 'signals': case_signals, 'background': case_background,
          'menu-to-loss-and-exit': case_menu_to_loss_and_exit,
-         'idle-tick': lambda args: case_idle_tick(args, 'tmux-256color', COLOURS_16, (100, 30)),
-         'idle-tick-8-colours-centred': lambda args: case_idle_tick(args, 'screen', COLOURS_8,
-                                                                     (104, 34)),
-         'slow-line': case_slow_line,
-         **{f'sig{name}': lambda args, name=name: case_signal(args, name)
-            for name in ('int', 'term', 'hup', 'quit', 'segv', 'abrt')},
-         'terminal-type': case_terminal_type, 'redirected': case_redirected,
-         'signals': case_signals,
-         'editor-killed': case_editor_killed, 'editor-stopped': case_editor_stopped,
-         'symlinks': case_symlinks, 'background': case_background,
-         'no-controlling-terminal': case_no_controlling_terminal, 'fifo-sound': case_fifo_sound,
-         'paste': case_paste, 'no-alternate-screen': case_no_alternate_screen,
-         'early-stop': case_early_stop}
-
-
-def main():
-    if shutil.which('tmux') is None:
-        print('tmux is not installed')
-        return 77
-    case = sys.argv[3]
-    args = SimpleNamespace(game=os.path.abspath(sys.argv[1]), reference=sys.argv[2],
-                           shim=os.path.abspath(sys.argv[4]) if len(sys.argv) > 4 else None,
-                           dir=Path(tempfile.mkdtemp(prefix=f'glyph-{case}-')))
-    try:
-        CASES[case](args)  # a failed check raises: the traceback says which
-    finally:
-        shutil.rmtree(args.dir, ignore_errors=True)
-
+         'idle-tick': lambda scratch: case_idle_tick(scratch, 'tmux-256color', COLOURS_16, (100, 30)),
+         'idle-tick-8-colours-centred':
+             lambda scratch: case_idle_tick(scratch, 'screen', COLOURS_8, (104, 34)),
+         'slow-line': case_slow_line, 'terminal-type': case_terminal_type,
+         'redirected': case_redirected, 'editor-killed': case_editor_killed,
+         'editor-stopped': case_editor_stopped, 'hostile-files': case_hostile_files,
+         'no-controlling-terminal': case_no_controlling_terminal, 'paste': case_paste,
+         'no-alternate-screen': case_no_alternate_screen, 'early-stop': case_early_stop}
 
 if __name__ == '__main__':
-    sys.exit(main())
+    harness.require('tmux')
+    GAME, REFERENCE, case, SHIM = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3], \
+        os.path.abspath(sys.argv[4])
+    with harness.Scratch(case) as scratch:
+        CASES[case](scratch)  # a failed check raises: the traceback says which
