@@ -49,7 +49,8 @@ for run in $(seq $runs); do
     done
     stty -g > stty-after
     if [ "$GLYPH_LEFTOVERS" ]; then
-        stty -icanon -echo min 0 time 3; dd bs=1 of=leftover-$run 2>/dev/null; stty $(cat stty-after)
+        stty -icanon -echo min 0 time 3; dd bs=1 of=leftover-$run 2>/dev/null
+        stty $(cat stty-after)
     fi
     echo $status >> status
     until [ $run -eq $runs ] || [ -e go-$run ]; do sleep 0.02; done
@@ -83,7 +84,8 @@ class Scratch(contextlib.AbstractContextManager):
 def wait_for(what, predicate, timeout=60, report=lambda: ''):
     deadline = time.monotonic() + timeout
     while not predicate():
-        if time.monotonic() > deadline: raise AssertionError(f'timed out waiting for {what}; {report()}')
+        if time.monotonic() > deadline:
+            raise AssertionError(f'timed out waiting for {what}; {report()}')
         time.sleep(0.02)
 
 
@@ -110,7 +112,8 @@ def pty_pair(size=struct.pack('HHHH', 30, 100, 0, 0)):
 
 def start_on(slave, command, **popen):
     """The command on the terminal `slave`, as its controlling terminal, in a session of its own."""
-    return subprocess.Popen(command, stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
+    return subprocess.Popen(command, stdin=slave, stdout=slave, stderr=slave,
+                            start_new_session=True,
                             preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0), **popen)
 
 
@@ -164,7 +167,8 @@ def processes(shell):
     stats = {}
     for path in Path('/proc').glob('[0-9]*/stat'):
         with contextlib.suppress(OSError):  # state, parent, group, session, ...
-            stats[int(path.parent.name)] = [int(f) for f in path.read_text().rsplit(') ', 1)[1].split()[1:4]]
+            fields = path.read_text().rsplit(') ', 1)[1].split()
+            stats[int(path.parent.name)] = [int(field) for field in fields[1:4]]
     found = {pid for pid, (parent, group, session) in stats.items() if shell in (parent, session)}
     for _ in range(3):  # the game under setsid, what it started, and what that started
         found |= {pid for pid, (parent, *_) in stats.items() if parent in found}

@@ -29,13 +29,13 @@ class Pane(contextlib.AbstractContextManager):
 
     def __init__(self, scratch, name, size=(100, 30), term='tmux-256color', env=None, setup='',
                  command=None):
-        self.scratch, self.dir, self.socket = scratch, scratch.dir, str(scratch.dir / f'{name}.tmux')
+        self.dir, self.file = scratch.dir, scratch.file
+        self.socket = str(scratch.dir / f'{name}.tmux')  # gone with the folder
         (self.dir / 'tmux.conf').write_text(f'set -g default-terminal {term}\nset -g status off\n')
         session = ['new-session', '-d', '-x', str(size[0]), '-y', str(size[1]), '-c', str(self.dir)]
         for item in {'LANG': 'C.UTF-8', 'LC_ALL': 'C.UTF-8', **(env or {})}.items():
             session += ['-e', '%s=%s' % item]
         self.tmux(*session, *scratch.run_sh(setup), *(command or [GAME]))
-        self.file = scratch.file
 
     def __exit__(self, *error):
         strays = self.processes()  # what a failed case left running goes too
@@ -99,7 +99,7 @@ class Pane(contextlib.AbstractContextManager):
 
     def stopped(self, how):  # the game stopped, and the shell has its modes back
         self.wait_for(f'the game to stop {how}', lambda: self.file('stty-stopped'))
-        assert self.file('stty-stopped') == self.file('stty-before'), f'{how}: modes not the shell\'s'
+        assert self.file('stty-stopped') == self.file('stty-before'), f'{how}: modes not restored'
 
 
 def green_box(pane):
@@ -144,8 +144,9 @@ def idle_tick_screens(pane, colours, origin, count=2):
                 char = bytes([glyph]).decode('cp437') if glyph else ' '
                 ok = (shown[0], shown[2]) == (' ', 0) if char == ' ' else \
                     shown == (char, *colours[attr])
-                if not ok: found.append(f'tick {ticks} ({x},{y}) wants {char!r} {colours.get(attr)}, '
-                                        f'shows {shown}')
+                if not ok:
+                    found.append(f'tick {ticks} ({x},{y}) wants {char!r} {colours.get(attr)}, '
+                                 f'shows {shown}')
         if not found: matched.add(ticks)
         return found
 
@@ -435,7 +436,8 @@ def case_early_stop(scratch):
 
 CASES = {'size': case_size, 'signals': case_signals, 'background': case_background,
          'menu-to-loss-and-exit': case_menu_to_loss_and_exit,
-         'idle-tick': lambda scratch: case_idle_tick(scratch, 'tmux-256color', COLOURS_16, (100, 30)),
+         'idle-tick':
+             lambda scratch: case_idle_tick(scratch, 'tmux-256color', COLOURS_16, (100, 30)),
          'idle-tick-8-colours-centred':
              lambda scratch: case_idle_tick(scratch, 'screen', COLOURS_8, (104, 34)),
          'slow-line': case_slow_line, 'terminal-type': case_terminal_type,

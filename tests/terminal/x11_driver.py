@@ -96,15 +96,17 @@ class X11:
         os.close(write)
         chosen = number is None  # then the server took a free number itself
         if chosen: number = os.read(read, 32).decode().split('\n')[0].strip()
-        os.close(read)
         self.display, lock = f':{number}', Path(f'/tmp/.X{number}-lock')
         deadline = time.monotonic() + 30
-        while self.server.poll() is None and time.monotonic() < deadline:
-            ours = chosen or lock.exists() and lock.read_text().strip() == str(self.server.pid)
-            if ours and subprocess.run(['xset', '-display', self.display, 'q'],
-                                       capture_output=True).returncode == 0:
-                return True
-            time.sleep(0.1)
+        try:  # the pipe stays open while the server may still write to it
+            while self.server.poll() is None and time.monotonic() < deadline:
+                ours = chosen or lock.exists() and lock.read_text().strip() == str(self.server.pid)
+                if ours and subprocess.run(['xset', '-display', self.display, 'q'],
+                                           capture_output=True).returncode == 0:
+                    return True
+                time.sleep(0.1)
+        finally:
+            os.close(read)
         if self.server.poll() is None: self.server.kill()
         self.server.wait()
         return False
@@ -157,7 +159,8 @@ class Game:
         else:  # tmux inside xterm, on a tmux server of its own
             (self.dir / 'tmux.conf').write_text('set -g status off\n'
                                                 'set -g default-terminal tmux-256color\n')
-            self.tmux = ['tmux', '-S', str(self.dir / 'tmux.sock'), '-f', str(self.dir / 'tmux.conf')]
+            self.tmux = ['tmux', '-S', str(self.dir / 'tmux.sock'),
+                         '-f', str(self.dir / 'tmux.conf')]
             command = [*xterm, *self.tmux, 'new-session', ' '.join(map(shlex_quote, tap_command))]
         x.start(command, self.dir)
 
@@ -229,7 +232,8 @@ def check_menu(game, figures, releases):
         before = game.now()[1]
         game.tap(key, ms / 1000)
         game.settle()
-        assert game.now()[1] == box, f'a {ms} ms tap of {key} from box {before} left box {game.now()[1]}'
+        assert game.now()[1] == box, \
+            f'a {ms} ms tap of {key} from box {before} left box {game.now()[1]}'
     figures.append('menu taps of 10, 50, 150, 300 ms: one item each')
     hold(game, ['Up'], 1.5)
     game.settle(0.3)
@@ -282,7 +286,8 @@ def check_play(game, figures, label, exact=True):
     after = sum(step for at, step in zip(when, moved) if at >= released)
     figures.append(f'{label}: Right held 1 s: {game.now()[3] - steps_before} cells in {len(moved)} '
                    f'ticks drawn; steps by tick {moved}')
-    assert not exact or all(while_held[first:]), f'a tick without a step while Right was held: {moved}'
+    assert not exact or all(while_held[first:]), \
+        f'a tick without a step while Right was held: {moved}'
     assert not exact or moved[first + 1] == 1, f'no step on the tick after the first: {moved}'
     assert not exact or after <= 1, f'{after} steps after the release: {moved}'
 
@@ -323,7 +328,8 @@ def case_terminal(terminal, late_ms=0, with_x=True, blind=False):
                 ('' if with_x else ', no X') + (', blind X' if blind else '')
             check_play(game, figures, label, exact=(with_x and not blind) or terminal == 'kitty')
             if blind:
-                threads = len(os.listdir(f'/proc/{harness.game_pid(int(game.file("shell.pid")))}/task'))
+                pid = harness.game_pid(int(game.file('shell.pid')))
+                threads = len(os.listdir(f'/proc/{pid}/task'))
                 figures.append(f'{terminal}, blind X: threads of the game after play: {threads}')
                 assert threads == 1, 'the X reader still runs: the blind X server was not found out'
         finally:
