@@ -124,7 +124,8 @@ std::string goldenText(const ScreenModel& screen, const char* title) {
     for (const bool colours : {false, true}) {
         text += colours ? "colours\n" : "glyphs\n";
         for (int row = 0; row < kRows; ++row) {
-            text += (row < 10 ? "0" : "") + std::to_string(row) + "|";
+            text += std::to_string(100 + row).substr(1);  // 00 to 29
+            text += '|';
             for (int column = 0; column < kColumns; ++column) {
                 const ScreenCell& cell = screen.at(column, row);
                 const bool blank = cell.glyph == ' ' || cell.glyph == '\0';  // whatever its colour
