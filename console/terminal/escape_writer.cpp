@@ -32,21 +32,6 @@ std::string repeated(const std::string& text, int times) {
     return result;
 }
 
-std::string utf8(char32_t code) {
-    std::string bytes;
-    if (code < 0x80) {
-        bytes += static_cast<char>(code);
-    } else if (code < 0x800) {
-        bytes += static_cast<char>(0xC0 | (code >> 6));
-        bytes += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        bytes += static_cast<char>(0xE0 | (code >> 12));
-        bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        bytes += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    return bytes;
-}
-
 }  // namespace
 
 TerminalEscapes TerminalEscapes::fromCurrentTerminal(bool unicode) {
@@ -89,7 +74,7 @@ EscapeWriter::EscapeWriter(const TerminalEscapes& escapes) : escapes_(escapes) {
         const char32_t code = cp437ToUnicode(glyph);
         // A glyph that would take two cells, or none, would shift the rest of its row.
         const bool oneCell = code < 0x80 || wcwidth(static_cast<wchar_t>(code)) == 1;
-        glyphs_[byte] = oneCell ? utf8(code) : std::string(" ");
+        appendUtf8(glyphs_[byte], oneCell ? code : U' ');
     }
     if (escapes_.colours > 0) {
         const int count = std::min(escapes_.colours, 16);
