@@ -111,11 +111,15 @@ bool KeyState::query(Key key, long long nowMs) {
     return pressed;
 }
 
+bool KeyState::keyDown(Key key, long long nowMs) const {
+    const Facts& facts = facts_[slot(key)];
+    return facts.pressedSinceQuery || facts.watched || facts.heldByKeyboard ||
+           (facts.down && !staleDown(facts, nowMs)) || nowMs < facts.downUntilMs;
+}
+
 bool KeyState::anyDown(long long nowMs) const {
-    for (const Facts& facts : facts_) {
-        if (facts.pressedSinceQuery || facts.watched || facts.heldByKeyboard ||
-            (facts.down && !staleDown(facts, nowMs)) || nowMs < facts.downUntilMs)
-            return true;
+    for (const Key key : {Key::Enter, Key::Left, Key::Up, Key::Right, Key::Down}) {
+        if (keyDown(key, nowMs)) return true;
     }
     return false;
 }

@@ -70,10 +70,13 @@ public:
     // The console's answer for `key`; clears its pressed-since-last-query fact.
     bool query(Key key, long long nowMs);
 
-    // Whether some key would read as pressed now: down (by its reported release or by the
+    // Whether `key` would read as pressed now: down (by its reported release or by the
     // keyboard's word, or waiting for that word), within its moment after a press, or pressed
     // without a query having seen it yet. A loop that waits for the player must not sleep while
-    // this holds: the key acts on every pass.
+    // this holds for a key it polls: the key acts on every pass.
+    bool keyDown(Key key, long long nowMs) const;
+
+    // Whether keyDown holds for some key.
     bool anyDown(long long nowMs) const;
 
     // No key pressed and none down (after the terminal was handed to another program, or lost
