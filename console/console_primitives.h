@@ -4,8 +4,9 @@
 // back: a cell shows what was last written there. Colours are console text attributes on a black
 // background; glyphs are single bytes shown as code page 437 shows them.
 //
-// One implementation is linked into each program: the terminal backend (console/terminal), the
-// Windows console backend (console/win32) or the headless test console (console/headless).
+// One implementation is linked into each program: the shadow console (shadow_console.h) with the
+// backend of its platform (console/terminal, console/win32, console/web), or the headless test
+// console (console/headless).
 //
 // Frames. A backend may keep the picture to itself and show it only at the points below, so
 // that the states a loop pass goes through on its way (the menu draws the selected box White,
@@ -15,9 +16,9 @@
 //   the backend may show it there, and may wait before returning, so that such a loop repaints
 //   at the display's pace instead of spinning: up to one frame (about 16 ms), or, when the pass
 //   before changed nothing and no key is down, until input arrives (nothing else can change the
-//   picture then; the terminal backend sleeps until a key, a resize or a signal, the backends on
-//   console/presentation.h at most a quarter of a second). The first such call after a clear
-//   starts the first sweep and shows nothing.
+//   picture then; a terminal sleeps until a key, a resize or a signal, the Windows console at
+//   most a quarter of a second, a web page for one animation frame). The first such call after a
+//   clear starts the first sweep and shows nothing.
 // - pauseMs and each letter of typeText show everything drawn before them, then wait. A backend
 //   may read input while it waits.
 // - keyPressed reads input and shows nothing.

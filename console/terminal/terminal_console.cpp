@@ -1,28 +1,16 @@
-// The console primitives on a POSIX terminal.
-//
-// The game writes into a model of the 100x30 console (the shadow screen); the terminal is brought
-// up to date with it only at presentation points, and then only with what the player would see
-// differently (the escape writer):
-// - pauses, each letter of the typewriter, and before another program takes the terminal;
-// - the start of a sweep over the whole picture, which the game begins by moving the cursor to
-//   (0, 0). Loops that repaint the screen without pausing (the menu, the end screens) start
-//   every pass that way, and at that moment the picture of the previous pass stands complete;
-//   the first such moment after a clear is the start of the first sweep, and shows nothing.
-//   When the pass left the picture as the terminal shows it, nothing can change it before the
-//   player does something: the game sleeps until a key, a resize or a signal (but not while a
-//   key is down, which keeps acting on every pass). Otherwise the boundary is held to one per
-//   frame (~60 Hz), reading input while it waits;
-// - as a safety net, any output that has waited for more than a few frames.
-// Key polls only read input: the states a loop pass goes through on its way (the menu draws the
-// selected box White before it draws it Green) never reach the screen.
+// The terminal backend of the shadow console (console_backend.h): the picture goes to a POSIX
+// terminal as the bytes that make it show what the player would see differently (the escape
+// writer), and keys come from the terminal's input (terminal_session.h).
 //
 // Output never blocks the game. It goes through a file description of the terminal of our own,
 // which may be non-blocking without changing the one the shell shares; what the terminal cannot
 // take yet waits, and the pictures drawn meanwhile are not sent one by one: once the line is free,
 // the latest one is.
 //
-// When standard output is not a terminal, text goes to it in order, without positions or
-// colours (repeated sweeps left out, plain_output.h), and no key is ever pressed.
+// The wait for input is a true sleep: until a key, a resize or a signal, with no wake-ups.
+//
+// When standard output is not a terminal, the text goes to it plainly (UTF-8, or ASCII shapes
+// outside a UTF-8 locale), and no key is ever pressed.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -31,41 +19,30 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 
+#include "console/console_backend.h"
 #include "console/console_primitives.h"
-#include "console/cp437.h"
 #include "console/screen_model.h"
+#include "console/shadow_console.h"
 #include "console/terminal/curses.h"
 #include "console/terminal/escape_writer.h"
-#include "console/terminal/plain_output.h"
 #include "console/terminal/presenter.h"
 #include "console/terminal/terminal_session.h"
 
 namespace {
 
-constexpr long long kFrameUs = 16'000;
-constexpr long long kSafetyNetUs = 50'000;
-constexpr int kSafetyNetStride = 256;  // output calls between two looks at the clock
 constexpr int kSizeCheckMs = 250;
 constexpr int kHandOverWaitMs = 2000;  // for a line that takes nothing, before the terminal changes hands
-constexpr unsigned char kTypewriterBlock = 0xDB;
 
 struct Console {
-    bool started = false;
-    bool plain = false;  // no terminal: text only
-    ScreenModel model;
+    bool screen = false;  // the terminal is ours (not plain text)
     std::optional<EscapeWriter> writer;
-    unsigned long long framedChanges = 0;  // the model's change count when last framed
+    unsigned long long framedChanges = 0;  // the picture's change count when last framed
     bool deferred = false;                 // a presentation waits for the line to take more
-    bool clearedSinceFrame = false;
-    long long lastFrameUs = 0;
-    int callsSinceClockCheck = 0;
 
     // The terminal's size.
     int rows = 0;
@@ -79,11 +56,6 @@ struct Console {
 };
 
 Console console;
-
-long long nowUs() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // ---- Output.
 
@@ -148,21 +120,6 @@ void updateGeometry() {
     console.writer->setTerminalSize(console.rows, console.columns);
 }
 
-bool ensureStarted() {
-    if (!console.started) {
-        console.started = true;
-        console.plain = !terminal::start();
-        if (!console.plain) {
-            console.writer.emplace(TerminalEscapes::fromCurrentTerminal(terminal::unicode()));
-            updateGeometry();
-            console.outFd = openOwnOutput();
-            std::atexit(sendEverythingAtExit);  // runs before the terminal is given back
-        }
-        console.lastFrameUs = nowUs() - kFrameUs;  // the first frame need not wait
-    }
-    return !console.plain;
-}
-
 // ---- Size, resize and continuation.
 
 void serviceSignals() {
@@ -219,128 +176,39 @@ void waitForRoom() {
         terminal::waitForInput(kSizeCheckMs);
         serviceSignals();
     }
-    terminal::keys().clear();
+    shadow::forgetKeys();
     console.writer->forget();
 }
 
-// ---- Presentation.
-
-bool pictureChanged() {
-    return !console.writer->knowsScreen() || console.model.changeCount() != console.framedChanges;
-}
-
-// Sends what changed, unless the terminal has not yet taken the last frame: then the picture as
-// it stands goes out as soon as it has.
-void present() {
-    if (!ensureStarted()) {
-        plainoutput::flush();
-        console.lastFrameUs = nowUs();
-        return;
-    }
-    serviceSignals();
-    if (tooSmall()) waitForRoom();
-    console.lastFrameUs = nowUs();
-    sendPending();
-    console.deferred = outputBusy();
-    if (console.deferred || !pictureChanged()) return;
-    console.writer->frame(console.model, console.pending);
-    console.framedChanges = console.model.changeCount();
-    sendPending();
-}
+// ---- Waiting.
 
 // Sleeps until `deadlineUs` (or, with a negative deadline, until a key, a resize or a signal),
 // reading input as it comes, repainting after a resize and sending the latest picture whenever
 // the terminal can take more.
 void waitUntil(long long deadlineUs) {
     for (;;) {
-        if (!console.plain) {
+        if (console.screen) {
             serviceSignals();
-            if (!console.writer->knowsScreen() || (console.deferred && !outputBusy())) present();
+            if (!console.writer->knowsScreen() || (console.deferred && !outputBusy())) {
+                shadow::present();
+            }
         }
-        const long long leftUs = deadlineUs - nowUs();
+        const long long leftUs = deadlineUs - backend::nowUs();
         if (deadlineUs >= 0 && leftUs <= 0) return;
         const int leftMs = deadlineUs < 0 ? -1 : static_cast<int>((leftUs + 999) / 1000);
-        if (console.plain) {
+        if (!console.screen) {
             poll(nullptr, 0, leftMs);
         } else if (outputBusy()) {
-            terminal::waitForInput(leftMs, console.outFd);
+            const bool input = terminal::waitForInput(leftMs, console.outFd);
             sendPending();
-            // A key typed meanwhile ends an idle sleep even while the line is still busy.
-            if (deadlineUs < 0 && terminal::keys().anyDown(terminal::nowMs())) return;
+            // Input ends a wait for it even while the line is still busy.
+            if (deadlineUs < 0 && input) return;
             continue;  // only the line freed up, perhaps: keep sleeping
         } else {
             terminal::waitForInput(leftMs);
         }
         if (deadlineUs < 0) return;
     }
-}
-
-// Nothing the game does can change the picture before the player does something: it is the
-// picture last sent (or on its way, on a slow line), and no key is down.
-bool idle() {
-    return !tooSmall() && !terminal::keys().anyDown(terminal::nowMs()) &&
-           console.writer->shows(console.model);
-}
-
-void frameBoundary() {
-    if (!ensureStarted()) {
-        plainoutput::endSweep();
-        waitUntil(console.lastFrameUs + kFrameUs);
-        present();
-        return;
-    }
-    if (console.clearedSinceFrame) {
-        console.clearedSinceFrame = false;
-        return;
-    }
-    serviceSignals();
-    if (idle()) {
-        waitUntil(-1);
-        // The frame clock starts again from the wake: the pass that reads the key and the next
-        // one stay a frame apart, as a key tap's moment of being down expects.
-        console.lastFrameUs = nowUs();
-        return;
-    }
-    waitUntil(console.lastFrameUs + kFrameUs);
-    present();
-}
-
-void safetyNet() {
-    if (++console.callsSinceClockCheck < kSafetyNetStride) return;
-    console.callsSinceClockCheck = 0;
-    if (console.started && !console.plain && nowUs() - console.lastFrameUs >= kSafetyNetUs) {
-        present();
-    }
-}
-
-// ---- Writing.
-
-void writePlain(unsigned char byte) {
-    using plainoutput::write;
-    if (byte < 0x80 || !terminal::unicode()) {
-        write(byte < 0x80 ? byte : static_cast<unsigned char>(cp437ToAscii(byte)));
-        return;
-    }
-    const char32_t code = cp437ToUnicode(byte);  // U+00A0 to U+25A0: two or three bytes
-    if (code < 0x800) {
-        write(static_cast<unsigned char>(0xC0 | (code >> 6)));
-    } else {
-        write(static_cast<unsigned char>(0xE0 | (code >> 12)));
-        write(static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F)));
-    }
-    write(static_cast<unsigned char>(0x80 | (code & 0x3F)));
-}
-
-void write(unsigned char byte) {
-    if (console.plain) {
-        writePlain(byte);
-    } else {
-        console.model.write(byte);
-    }
-}
-
-void write(const char* text) {
-    for (; *text != '\0'; ++text) write(static_cast<unsigned char>(*text));
 }
 
 }  // namespace
@@ -350,12 +218,12 @@ ConsoleHandle consoleOut = &console;
 namespace terminal {
 
 void presentScreen() {
-    present();
-    if (!console.plain) sendEverything(kHandOverWaitMs);
+    shadow::present();
+    if (console.screen) sendEverything(kHandOverWaitMs);
 }
 
 void sendPendingOutput() {
-    if (console.started && !console.plain) sendEverything(kHandOverWaitMs);
+    if (console.screen) sendEverything(kHandOverWaitMs);
 }
 
 void repaintScreen() {
@@ -365,74 +233,58 @@ void repaintScreen() {
 
 }  // namespace terminal
 
-void gotoXY(int column, int row) {
-    ensureStarted();
-    console.model.moveTo(column, row);
-    if (column == 0 && row == 0) {
-        frameBoundary();
-    } else {
-        safetyNet();
+namespace backend {
+
+Output start() {
+    console.screen = terminal::start();
+    if (!console.screen) return terminal::unicode() ? Output::PlainUtf8 : Output::PlainAscii;
+    console.writer.emplace(TerminalEscapes::fromCurrentTerminal(terminal::unicode()));
+    updateGeometry();
+    console.outFd = openOwnOutput();
+    std::atexit(sendEverythingAtExit);  // runs before the terminal is given back
+    return Output::Screen;
+}
+
+long long nowUs() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Sends what changed, unless the terminal has not yet taken the last frame: then the picture as
+// it stands goes out as soon as it has.
+bool present(const ScreenModel& picture) {
+    serviceSignals();
+    if (tooSmall()) waitForRoom();
+    sendPending();
+    console.deferred = outputBusy();
+    if (console.deferred) return !console.writer->shows(picture);
+    if (console.writer->knowsScreen() && picture.changeCount() == console.framedChanges) {
+        return false;
     }
+    console.writer->frame(picture, console.pending);
+    console.framedChanges = picture.changeCount();
+    const bool sent = outputBusy();
+    sendPending();
+    return sent;
 }
 
-void setColor(Colour attribute) {
-    ensureStarted();
-    console.model.setAttr(attribute);
+void sleepUntil(long long deadlineUs, Sleep) {
+    waitUntil(deadlineUs);
 }
 
-void clearScreen() {
-    ensureStarted();
-    console.model.clear();
-    console.clearedSinceFrame = true;
+void sleepUntilInput() {
+    waitUntil(-1);
 }
 
-void putGlyph(unsigned char code) {
-    ensureStarted();
-    write(code);
-    safetyNet();
-}
+// Input waits in the terminal until it is read: nothing else needs a turn.
+void giveTurn() {}
 
-void putText(const char* text) {
-    ensureStarted();
-    write(text);
-    safetyNet();
-}
-
-void putNumber(std::int32_t value) {
-    ensureStarted();
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits - 1, value).ptr;
-    *end = '\0';
-    write(digits);
-    safetyNet();
-}
-
-void typeText(const char* text) {
-    ensureStarted();
-    for (; *text != '\0'; ++text) {
-        write(static_cast<unsigned char>(*text));
-        write(kTypewriterBlock);
-        present();
-        waitUntil(nowUs() + 10'000);
-        write("\b \b");
-    }
+void readInput() {
+    terminal::pollKeys();
 }
 
 void hideCursor() {
-    if (ensureStarted()) curs_set(0);
+    curs_set(0);
 }
 
-void pauseMs(int ms) {
-    ensureStarted();
-    present();
-    if (ms > 0) waitUntil(nowUs() + static_cast<long long>(ms) * 1000);
-}
-
-long long monotonicMs() {
-    return terminal::nowMs();
-}
-
-bool keyPressed(Key key) {
-    if (!ensureStarted()) return false;
-    return terminal::queryKey(key);
-}
+}  // namespace backend

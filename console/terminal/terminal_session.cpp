@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "console/shadow_console.h"
 #include "console/terminal/borrower.h"
 #include "console/terminal/curses.h"
 #include "console/terminal/key_decoder.h"
@@ -112,7 +113,6 @@ struct Session {
     long long watchedSinceMs = 0;
     long long lastViewMs = 0;
     KeyDecoder decoder;
-    KeyState keys;
     std::vector<InputEvent> events;
 };
 Session session;
@@ -443,7 +443,7 @@ void retakeAfterStop() {
 
 void setReleasesReported(bool arrows, bool enter) {
     session.arrowReleases = arrows;
-    session.keys.setReleasesReported(arrows, enter);
+    shadow::keys().setReleasesReported(arrows, enter);
 }
 
 // The keyboard protocol's flags: the first answer says that the terminal knows the protocol (the
@@ -466,11 +466,11 @@ void keyboardFlagsReported(int flags) {
 // report releases itself. Called whenever input comes and before every key poll.
 void consultKeyboard(long long now) {
     const bool usable =
-        xkeyboard::connected() && !session.keys.keyboardBlind() && !session.arrowReleases;
+        xkeyboard::connected() && !shadow::keys().keyboardBlind() && !session.arrowReleases;
     if (usable != session.viewed) {
         session.viewed = usable;
-        session.keys.setKeyboardView(usable);
-        if (session.keys.keyboardBlind()) xkeyboard::stop();
+        shadow::keys().setKeyboardView(usable);
+        if (shadow::keys().keyboardBlind()) xkeyboard::stop();
     }
     // A look is worth taking while it is recent; when looks stop coming (a hung server), keys
     // held by the X server's word alone are let go rather than held for ever.
@@ -479,13 +479,13 @@ void consultKeyboard(long long now) {
     if (usable && xkeyboard::latestView(downMask, requestedMs) &&
         now - requestedMs <= kViewPatienceMs) {
         for (std::size_t i = 0; i < std::size(xkeyboard::kViewKeys); ++i)
-            session.keys.applyKeyboardView(xkeyboard::kViewKeys[i], ((downMask >> i) & 1) != 0);
+            shadow::keys().applyKeyboardView(xkeyboard::kViewKeys[i], ((downMask >> i) & 1) != 0);
         session.lastViewMs = requestedMs;
     } else if (session.watching &&
                now - std::max(session.lastViewMs, session.watchedSinceMs) > kViewPatienceMs) {
-        session.keys.keyboardViewLost();
+        shadow::keys().keyboardViewLost();
     }
-    const bool wanted = usable && session.keys.wantsKeyboardView();
+    const bool wanted = usable && shadow::keys().wantsKeyboardView();
     if (wanted && !session.watching) session.watchedSinceMs = now;
     session.watching = wanted;
     xkeyboard::watch(wanted);
@@ -499,7 +499,7 @@ void handleEvents() {
     for (const InputEvent& event : session.events) {
         switch (event.kind) {
             case InputEvent::Kind::Key:
-                session.keys.apply(event.key, event.action, now);
+                shadow::keys().apply(event.key, event.action, now);
                 keys = true;
                 break;
             case InputEvent::Kind::KeyboardFlags:
@@ -516,7 +516,7 @@ void handleEvents() {
                 setReleasesReported(true, true);
                 break;
             case InputEvent::Kind::FocusLost:
-                session.keys.clear();  // keys held now are held for another window
+                shadow::forgetKeys();  // keys held now are held for another window
                 break;
             // With the keyboard protocols these keys no longer raise their signals by themselves.
             case InputEvent::Kind::Interrupt:
@@ -703,7 +703,7 @@ void takeBack() {
     if (session.inputIsTerminal) tcflush(session.inputFd, TCIFLUSH);
     drainInput();
     session.decoder.reset();
-    session.keys.clear();
+    shadow::screenReturned();
     bool asks = false;
     const std::string bytes = keyboardWayIn(asks);
     if (asks) safe.unansweredQueries = safe.unansweredQueries + 1;
@@ -720,27 +720,21 @@ void drainInput() {
     }
 }
 
-void waitForInput(int timeoutMs, int writableFd) {
+bool waitForInput(int timeoutMs, int writableFd) {
     retakeAfterStop();
     pollfd fds[2] = {{session.inputFd, POLLIN, 0}, {writableFd, POLLOUT, 0}};
     if (!session.inputOpen) {
         fds[0].fd = -1;  // poll() skips it
         if (timeoutMs < 0 && writableFd < 0) timeoutMs = 1000;  // nothing to wait for but signals
     }
-    if (poll(fds, writableFd >= 0 ? 2 : 1, timeoutMs) > 0 && fds[0].revents != 0 &&
-        readOnce())
-        drainInput();
+    if (poll(fds, writableFd >= 0 ? 2 : 1, timeoutMs) <= 0 || fds[0].revents == 0) return false;
+    if (readOnce()) drainInput();
+    return true;
 }
 
-KeyState& keys() {
-    return session.keys;
-}
-
-bool queryKey(Key key) {
+void pollKeys() {
     drainInput();
-    const long long now = nowMs();
-    consultKeyboard(now);
-    return session.keys.query(key, now);
+    consultKeyboard(nowMs());
 }
 
 bool takeResized(int& rows, int& columns) {

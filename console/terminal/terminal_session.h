@@ -1,9 +1,7 @@
 // The terminal's life under the game: entering and leaving it, the signals that interrupt it, the
-// keyboard protocols, and reading input into the key state, with the X server's word on held keys
-// where it has one. Internal to the terminal backend.
+// keyboard protocols, and reading input into the key state (shadow::keys), with the X server's
+// word on held keys where it has one. Internal to the terminal backend.
 #pragma once
-
-#include "console/key_state.h"
 
 namespace terminal {
 
@@ -36,14 +34,12 @@ void drainInput();
 
 // Waits until input arrives (then drains it), a signal interrupts, or `timeoutMs` passes
 // (a negative timeout waits for input or a signal only). With `writableFd`, also until that
-// file can take more output.
-void waitForInput(int timeoutMs, int writableFd = -1);
+// file can take more output. True when input came.
+bool waitForInput(int timeoutMs, int writableFd = -1);
 
-KeyState& keys();
-
-// The answer to the game's poll of `key`: reads pending input first and takes the X server's
-// word on held keys where there is one.
-bool queryKey(Key key);
+// Before the game's key polls: reads pending input into the key state (shadow::keys) and takes
+// the X server's word on held keys where there is one.
+void pollKeys();
 
 // Facts left by signal handlers, each reported once. `takeResized` fills in the new size.
 // After a stop, `takeContinued` (like every read of input) first waits for the foreground and

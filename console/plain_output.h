@@ -1,5 +1,5 @@
-// The console's text where standard output is no terminal (a file, a pipe): what the game writes
-// goes there in order, without positions or colours. Internal to the terminal backend.
+// The console's text where standard output is no terminal or console (a file, a pipe): what the
+// game writes goes there in order, without positions or colours. Internal to the shadow console.
 //
 // Screens that repaint themselves without end (the menu, the end screens) would add the same
 // text to the file over and over, hundreds of kilobytes a second. So the text is cut into sweeps

@@ -1,4 +1,4 @@
-#include "console/terminal/plain_output.h"
+#include "console/plain_output.h"
 
 #include <cstdio>
 #include <cstdlib>
