@@ -71,3 +71,30 @@ void ScreenModel::scrollUp() {
     std::fill(cells_.end() - kColumns, cells_.end(), ScreenCell{' ', attr_});
     ++changes_;
 }
+
+bool ShownScreen::take(const ScreenModel& model, int column, int row) {
+    const ScreenCell& cell = model.at(column, row);
+    ScreenCell& shown = cells_[row * ScreenModel::kColumns + column];
+    if (valid_ && cell == shown) return false;
+    shown = cell;
+    return true;
+}
+
+std::optional<CellArea> ShownScreen::update(const ScreenModel& model) {
+    if (!outdated(model)) return std::nullopt;
+    std::optional<CellArea> area;
+    for (int row = 0; row < ScreenModel::kRows; ++row) {
+        for (int column = 0; column < ScreenModel::kColumns; ++column) {
+            if (!take(model, column, row)) continue;
+            if (!area) {
+                area = CellArea{column, row, column, row};
+            } else {
+                area->left = std::min(area->left, column);
+                area->right = std::max(area->right, column);
+                area->bottom = row;
+            }
+        }
+    }
+    taken(model);
+    return area;
+}

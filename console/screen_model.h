@@ -1,10 +1,11 @@
 // A model of the console picture: cells holding a code page 437 byte and the attribute it was
 // written in, a cursor and the current attribute, with the console's rules for line breaks,
-// wrapping and scrolling. The terminal backend keeps one as its shadow screen; the test console
-// is one.
+// wrapping and scrolling. The shadow console draws into one and the backends show it; the test
+// console is one.
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -58,4 +59,44 @@ private:
     int row_ = 0;
     Colour attr_ = Colour::White;
     unsigned long long changes_ = 0;
+};
+
+// A rectangle of cells, both corners included.
+struct CellArea {
+    int left;
+    int top;
+    int right;
+    int bottom;
+
+    friend bool operator==(const CellArea&, const CellArea&) = default;
+};
+
+// What a real screen shows of a model, for a backend that sends only the cells that changed.
+class ShownScreen {
+public:
+    // The real screen's contents are unknown (another program drew on it, it was resized): the
+    // next update covers every cell.
+    void invalidate() { valid_ = false; }
+
+    // Whether any cell may differ from what was shown: cheap, from the model's change count.
+    bool outdated(const ScreenModel& model) const {
+        return !valid_ || model.changeCount() != modelChanges_;
+    }
+
+    // Cell by cell: takes the model's cell as shown, and says whether it differs from what was
+    // shown before. Once every cell has been taken, `taken` says so.
+    bool take(const ScreenModel& model, int column, int row);
+    void taken(const ScreenModel& model) {
+        valid_ = true;
+        modelChanges_ = model.changeCount();
+    }
+
+    // All at once: takes the model's picture as shown and returns the smallest area holding
+    // every cell that differs from what was shown before, or nothing when no cell does.
+    std::optional<CellArea> update(const ScreenModel& model);
+
+private:
+    std::array<ScreenCell, ScreenModel::kColumns * ScreenModel::kRows> cells_{};
+    bool valid_ = false;
+    unsigned long long modelChanges_ = 0;
 };

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "console/services.h"
-#include "console/win32/win32_console.h"
+#include "console/shadow_console.h"
 #include "console/win32/win32_data_files.h"
 #include "console/win32/win32_session.h"
 
@@ -42,7 +42,7 @@ void stopSound() {
 // window has the keyboard meanwhile: what is typed into the game's console in that time is
 // dropped when the game takes the keyboard back.
 void showHelpFile(const char* fileName) {
-    win32::presentScreen();
+    shadow::present();
     std::wstring commandLine = L"notepad.exe \"" + wideName(fileName) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

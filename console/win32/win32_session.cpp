@@ -9,7 +9,7 @@
 #include <optional>
 #include <utility>
 
-#include "console/key_state.h"
+#include "console/shadow_console.h"
 
 namespace win32 {
 namespace {
@@ -39,16 +39,11 @@ std::optional<std::size_t> keySlot(WORD virtualKey) {
 // typed into the game's console window count. Keys typed into another window, into the editor
 // while it shows a help file, or the Enter that started the game from a command prompt never
 // reach this console's input as a press, so they do not act. The console reports releases, so
-// the key state knows exactly which key is down.
+// the key state (shadow::keys) knows exactly which key is down.
 struct Keys {
-    KeyState state;
     std::array<bool, kKeyCount> down{};
     // Keys that were down when the game took the keyboard: their presses count after a release.
     std::array<bool, kKeyCount> ignoredUntilRelease{};
-    // Taps that a query of the current pass has seen. A tap between two passes reads as pressed
-    // on every query of the next pass, however long the pass takes (the menu asks for Enter once
-    // per item), and on none of the pass after.
-    std::array<bool, kKeyCount> seenThisPass{};
 };
 
 struct Session {
@@ -77,10 +72,6 @@ public:
     Locked& operator=(const Locked&) = delete;
 };
 
-long long nowMs() {
-    return static_cast<long long>(GetTickCount64());
-}
-
 // Keys held now, whatever window they were typed into: the only use of the global key state,
 // and only to ignore keys, never to act on them.
 void ignoreKeysDownNow() {
@@ -88,13 +79,6 @@ void ignoreKeysDownNow() {
         const bool down = (GetAsyncKeyState(static_cast<int>(kGameKeys[slot])) & 0x8000) != 0;
         session.keys.ignoredUntilRelease[slot] = down;
     }
-}
-
-void forgetKeys() {
-    Keys& keys = session.keys;
-    keys.state.clear();
-    keys.down.fill(false);
-    keys.seenThisPass.fill(false);
 }
 
 void applyKey(const KEY_EVENT_RECORD& event) {
@@ -105,13 +89,13 @@ void applyKey(const KEY_EVENT_RECORD& event) {
     if (!event.bKeyDown) {
         keys.ignoredUntilRelease[*slot] = false;
         keys.down[*slot] = false;
-        keys.state.apply(key, KeyAction::Release, nowMs());
+        shadow::keys().apply(key, KeyAction::Release, monotonicMs());
         return;
     }
     if (keys.ignoredUntilRelease[*slot]) return;
     const KeyAction action = keys.down[*slot] ? KeyAction::Repeat : KeyAction::Press;
     keys.down[*slot] = true;
-    keys.state.apply(key, action, nowMs());
+    shadow::keys().apply(key, action, monotonicMs());
 }
 
 // The window lost the keyboard: its key releases now go elsewhere, so the held keys are let go.
@@ -120,7 +104,7 @@ void releaseAllKeys() {
     for (std::size_t slot = 0; slot < kKeyCount; ++slot) {
         if (!keys.down[slot]) continue;
         keys.down[slot] = false;
-        keys.state.apply(kGameKeys[slot], KeyAction::Release, nowMs());
+        shadow::keys().apply(kGameKeys[slot], KeyAction::Release, monotonicMs());
     }
 }
 
@@ -236,7 +220,7 @@ bool start() {
     ignoreKeysDownNow();
     // The console reports every release, but auto-repeats only the key pressed last: a key held
     // under another one goes quiet while it is still down, so it must not expire.
-    session.keys.state.setReleasesAlwaysReported();
+    shadow::keys().setReleasesAlwaysReported();
 
     session.ours = makeScreenBuffer(player);
     if (session.ours == INVALID_HANDLE_VALUE) {
@@ -277,23 +261,6 @@ bool waitForInput(int ms) {
     return arrived;
 }
 
-bool keyPressed(Key key, long long nowMs) {
-    const auto slot = keySlot(static_cast<WORD>(key));
-    if (!session.started || !slot) return false;
-    Keys& keys = session.keys;
-    if (keys.state.query(key, nowMs)) keys.seenThisPass[*slot] = true;
-    return keys.seenThisPass[*slot];
-}
-
-bool anyKeyDown() {
-    const auto& down = session.keys.down;
-    return std::find(down.begin(), down.end(), true) != down.end();
-}
-
-void beginPass() {
-    session.keys.seenThisPass.fill(false);
-}
-
 bool takeScreenLost() {
     return std::exchange(session.screenLost, false);
 }
@@ -301,7 +268,8 @@ bool takeScreenLost() {
 void afterOtherProgram() {
     if (!session.started) return;
     FlushConsoleInputBuffer(session.input);
-    forgetKeys();
+    shadow::screenReturned();
+    session.keys.down.fill(false);
     ignoreKeysDownNow();
 }
 

@@ -16,22 +16,11 @@ bool start();
 // The screen buffer the game's picture is shown on.
 HANDLE screen();
 
-// Reads every pending input event into the key state; never waits.
+// Reads every pending input event into the key state (shadow::keys); never waits.
 void drainInput();
 
 // Waits up to `ms` milliseconds for input, then reads what came; true when something came.
 bool waitForInput(int ms);
-
-// The console's answer for `key`: down now, or pressed since the previous query, or seen by a
-// query earlier in the same pass.
-bool keyPressed(Key key, long long nowMs);
-
-// Whether a game key is held down now.
-bool anyKeyDown();
-
-// A new pass of the game's loop begins (a pause, a typewriter letter, a sweep over the screen):
-// a tap that a query has seen stops counting.
-void beginPass();
 
 // True once after the screen buffer was resized behind the game's back: what it shows is unknown.
 bool takeScreenLost();

@@ -1,4 +1,4 @@
-#include "console/presentation.h"
+#include "console/screen_model.h"
 
 #include <gtest/gtest.h>
 
