@@ -1,20 +1,14 @@
-// The console primitives in a web page, drawn in the page's terminal widget.
-//
-// The game writes into a model of the 100x30 console; the widget is brought up to date with it
-// only at presentation points, and then only with the cells that differ from what it shows:
-// - pauses, each letter of the typewriter, and before the help overlay opens;
-// - the start of a sweep over the whole picture, which the game begins by moving the cursor to
-//   (0, 0). Loops that repaint the screen without pausing (the menu, the end screens) start
-//   every pass that way, and at that moment the picture of the previous pass stands complete.
-//   It is sent, and the game waits for the page's next animation frame: such a loop runs one
-//   pass per frame and leaves the page idle in between;
-// - as a safety net, any output that has waited for more than a few frames.
+// The browser backend of the shadow console (console_backend.h): the picture goes to the page's
+// terminal widget as the control sequences that change the cells the widget shows differently,
+// and keys come from the page's key events.
 //
 // A page runs its key handlers, its drawing and its sound only while the game waits, and the
 // game's loops block. The program is built with Asyncify: every wait unwinds the game's stack to
-// the page's event loop and rewinds it afterwards, so the loops run unchanged. No loop may go on
-// for long without a wait, so key polls and output give the page a turn whenever the last wait
-// lies more than a frame back; such a turn is a posted message, far cheaper than a timer.
+// the page's event loop and rewinds it afterwards, so the loops run unchanged. A sweep waits for
+// the page's next animation frame, also when nothing changed, so the menu and the end screens run
+// one pass per frame and leave the page idle in between. No loop may go on for long without a wait, so drawing and key
+// polls give the page a turn when the last wait lies more than a frame back; such a turn is a
+// posted message, far cheaper than a timer.
 
 #include <emscripten.h>
 
@@ -25,10 +19,11 @@
 #include <string>
 #include <string_view>
 
+#include "console/console_backend.h"
 #include "console/console_primitives.h"
 #include "console/cp437.h"
-#include "console/key_state.h"
 #include "console/screen_model.h"
+#include "console/shadow_console.h"
 #include "console/web/web_console.h"
 
 namespace {
@@ -58,25 +53,9 @@ enum class PageKeyEvent : int { Press = 0, Repeat = 1, Release = 2, AllReleased 
 
 // ---- The console.
 
-constexpr double kFrameMs = 1000.0 / 60;
-constexpr double kSafetyNetMs = 50;
-constexpr int kSafetyNetStride = 256;  // output calls between two looks at the clock
-constexpr unsigned char kTypewriterBlock = 0xDB;
-
 struct Console {
-    bool started = false;
-    ScreenModel model;
-
-    // What the widget shows of the model, valid once everything was sent.
-    std::array<ScreenCell, ScreenModel::kColumns * ScreenModel::kRows> shown{};
-    bool shownValid = false;
-    unsigned long long shownChanges = 0;
+    ShownScreen shown;  // what the widget shows of the picture
     std::string bytes;  // of one presentation, kept to reuse its memory
-
-    KeyState keys;
-    double lastPresentMs = 0;
-    double lastWaitMs = 0;  // when the page last had its turn
-    int callsSinceClockCheck = 0;
 };
 
 Console console;
@@ -86,18 +65,8 @@ double nowMs() {
 }
 
 void announceEnd() {
-    web::presentScreen();
+    shadow::present();
     pageGameEnded();
-}
-
-void ensureStarted() {
-    if (console.started) return;
-    console.started = true;
-    console.keys.setReleasesAlwaysReported();
-    // The menu's Exit ends the program with exit(): the page then says so.
-    std::atexit(announceEnd);
-    pageGameStarted();
-    console.lastPresentMs = console.lastWaitMs = nowMs();
 }
 
 // ---- Presentation, as terminal control sequences for the widget.
@@ -148,93 +117,8 @@ void appendColour(std::string& out, Colour colour) {
     out += 'm';
 }
 
-void appendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 void sendToPage(std::string_view bytes) {
     pageWrite(bytes.data(), static_cast<int>(bytes.size()));
-}
-
-void present() {
-    ensureStarted();
-    console.lastPresentMs = nowMs();
-    if (console.shownValid && console.model.changeCount() == console.shownChanges) return;
-
-    std::string& out = console.bytes;
-    out.clear();
-    const bool everything = !console.shownValid;
-    int nextColumn = -1;  // where the widget's cursor stands after the last cell sent
-    int nextRow = -1;
-    int colour = -1;
-    for (int row = 0; row < ScreenModel::kRows; ++row) {
-        for (int column = 0; column < ScreenModel::kColumns; ++column) {
-            const ScreenCell& cell = console.model.at(column, row);
-            ScreenCell& shown = console.shown[row * ScreenModel::kColumns + column];
-            if (!everything && cell == shown) continue;
-            if (column != nextColumn || row != nextRow) appendMove(out, column, row);
-            if (sgrColour(cell.attr) != colour) {
-                colour = sgrColour(cell.attr);
-                appendColour(out, cell.attr);
-            }
-            appendUtf8(out, cp437ToUnicode(cell.glyph));
-            shown = cell;
-            // Past the last column the widget keeps its cursor there (no wrapping): the next
-            // cell sent always moves it.
-            nextColumn = column + 1;
-            nextRow = row;
-        }
-    }
-    console.shownValid = true;
-    console.shownChanges = console.model.changeCount();
-    if (!out.empty()) sendToPage(out);
-}
-
-// ---- Waiting: the page's turn.
-
-// After a wait that followed a presentation: the picture stands as the game last drew it, and
-// the safety net counts from here.
-void waitedAfterPresenting() {
-    console.lastWaitMs = console.lastPresentMs = nowMs();
-}
-
-// Presents, then sleeps until `deadlineMs` on the monotonic clock; the page runs meanwhile.
-void presentAndWaitUntil(double deadlineMs) {
-    present();
-    for (double leftMs = deadlineMs - nowMs(); leftMs > 0; leftMs = deadlineMs - nowMs()) {
-        emscripten_sleep(static_cast<unsigned>(std::ceil(leftMs)));
-    }
-    waitedAfterPresenting();
-}
-
-void frameBoundary() {
-    present();
-    pageNextFrame();
-    waitedAfterPresenting();
-}
-
-void yieldToPage() {
-    pageYield();
-    console.lastWaitMs = nowMs();
-}
-
-// Output that goes on without a presentation point is shown every few frames, and the page gets
-// its turn once a frame.
-void safetyNet() {
-    if (++console.callsSinceClockCheck < kSafetyNetStride) return;
-    console.callsSinceClockCheck = 0;
-    const double now = nowMs();
-    if (now - console.lastPresentMs >= kSafetyNetMs) present();
-    if (now - console.lastWaitMs >= kFrameMs) yieldToPage();
 }
 
 // ---- Keys.
@@ -262,12 +146,12 @@ void takeKeyEvents() {
             const auto what = static_cast<PageKeyEvent>(events[i] >> 8);
             Key key{};
             if (what == PageKeyEvent::AllReleased) {
-                console.keys.clear();
+                shadow::keys().clear();
             } else if (gameKey(events[i] & 0xFF, key)) {
                 const KeyAction action = what == PageKeyEvent::Press    ? KeyAction::Press
                                          : what == PageKeyEvent::Repeat ? KeyAction::Repeat
                                                                         : KeyAction::Release;
-                console.keys.apply(key, action, now);
+                shadow::keys().apply(key, action, now);
             }
         }
         if (count < static_cast<int>(events.size())) return;
@@ -280,90 +164,84 @@ ConsoleHandle consoleOut = &console;
 
 namespace web {
 
-void presentScreen() {
-    present();
-}
-
 void takeKeysBack() {
     takeKeyEvents();
-    console.keys.clear();
-    console.lastWaitMs = nowMs();
+    shadow::screenReturned();
 }
 
 }  // namespace web
 
-void gotoXY(int column, int row) {
-    ensureStarted();
-    console.model.moveTo(column, row);
-    if (column == 0 && row == 0) {
-        frameBoundary();
-    } else {
-        safetyNet();
+namespace backend {
+
+Output start() {
+    shadow::keys().setReleasesAlwaysReported();
+    // The menu's Exit ends the program with exit(): the page then says so.
+    std::atexit(announceEnd);
+    pageGameStarted();
+    return Output::Screen;
+}
+
+long long nowUs() {
+    return static_cast<long long>(nowMs() * 1000);
+}
+
+bool present(const ScreenModel& picture) {
+    if (!console.shown.outdated(picture)) return false;
+    std::string& out = console.bytes;
+    out.clear();
+    int nextColumn = -1;  // where the widget's cursor stands after the last cell sent
+    int nextRow = -1;
+    int colour = -1;
+    for (int row = 0; row < ScreenModel::kRows; ++row) {
+        for (int column = 0; column < ScreenModel::kColumns; ++column) {
+            if (!console.shown.take(picture, column, row)) continue;
+            const ScreenCell& cell = picture.at(column, row);
+            if (column != nextColumn || row != nextRow) appendMove(out, column, row);
+            if (sgrColour(cell.attr) != colour) {
+                colour = sgrColour(cell.attr);
+                appendColour(out, cell.attr);
+            }
+            appendUtf8(out, cp437ToUnicode(cell.glyph));
+            // Past the last column the widget keeps its cursor there (no wrapping): the next
+            // cell sent always moves it.
+            nextColumn = column + 1;
+            nextRow = row;
+        }
+    }
+    console.shown.taken(picture);
+    if (out.empty()) return false;
+    sendToPage(out);
+    return true;
+}
+
+void sleepUntil(long long deadlineUs, Sleep kind) {
+    if (kind == Sleep::Frame) {
+        // The widget draws at the animation frame: the picture, complete at a sweep, goes to it
+        // first, so that it is drawn in this frame rather than the next.
+        shadow::present();
+        pageNextFrame();
+        return;
+    }
+    for (double leftMs = deadlineUs / 1000.0 - nowMs(); leftMs > 0;
+         leftMs = deadlineUs / 1000.0 - nowMs()) {
+        emscripten_sleep(static_cast<unsigned>(std::ceil(leftMs)));
     }
 }
 
-void setColor(Colour attribute) {
-    ensureStarted();
-    console.model.setAttr(attribute);
+// The frame just waited for gave the page its turn, key events included; a pass a frame that
+// sends nothing costs the page next to nothing.
+void sleepUntilInput() {}
+
+void giveTurn() {
+    pageYield();
 }
 
-void clearScreen() {
-    ensureStarted();
-    console.model.clear();
-}
-
-void putGlyph(unsigned char code) {
-    ensureStarted();
-    console.model.write(code);
-    safetyNet();
-}
-
-void putText(const char* text) {
-    ensureStarted();
-    console.model.write(std::string_view(text));
-    safetyNet();
-}
-
-void putNumber(std::int32_t value) {
-    ensureStarted();
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    console.model.write(std::string_view(digits, static_cast<std::size_t>(end - digits)));
-    safetyNet();
-}
-
-void typeText(const char* text) {
-    ensureStarted();
-    for (; *text != '\0'; ++text) {
-        console.model.write(static_cast<unsigned char>(*text));
-        console.model.write(kTypewriterBlock);
-        presentAndWaitUntil(nowMs() + 10);
-        console.model.write("\b \b");
-    }
+void readInput() {
+    takeKeyEvents();
 }
 
 void hideCursor() {
-    ensureStarted();
     sendToPage("\x1b[?25l");
 }
 
-void pauseMs(int ms) {
-    ensureStarted();
-    if (ms > 0) {
-        presentAndWaitUntil(nowMs() + ms);
-    } else {
-        present();
-        yieldToPage();
-    }
-}
-
-long long monotonicMs() {
-    return static_cast<long long>(nowMs());
-}
-
-bool keyPressed(Key key) {
-    ensureStarted();
-    if (nowMs() - console.lastWaitMs >= kFrameMs) yieldToPage();
-    takeKeyEvents();
-    return console.keys.query(key, monotonicMs());
-}
+}  // namespace backend

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "console/services.h"
+#include "console/shadow_console.h"
 #include "console/web/web_console.h"
 
 namespace {
@@ -72,7 +73,7 @@ void stopSound() {
 
 void showHelpFile(const char* fileName) {
     const std::optional<std::string> text = readFile(fileName);
-    web::presentScreen();
+    shadow::present();
     pageShowHelp(fileName, text ? text->c_str() : nullptr,
                  text ? static_cast<int>(text->size()) : 0);
     web::takeKeysBack();
