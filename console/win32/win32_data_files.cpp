@@ -9,17 +9,16 @@
 #include "console/data_files.h"
 #include "console/services.h"
 
-namespace {
-
-// The game names its files in the program's ANSI code page.
-std::filesystem::path fromNarrow(const char* path) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+std::wstring wideName(const char* name) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
     if (length <= 1) return {};
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), length);
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), length);
     wide.pop_back();  // the terminating zero that the count included
     return wide;
 }
+
+namespace {
 
 std::filesystem::path programFolder() {
     // The path is cut short, not refused, when the buffer is too small: grow it until it fits.
@@ -44,7 +43,7 @@ const std::filesystem::path& dataFileLocation(const char* path) {
     static std::filesystem::path found;
     if (found.empty() || asked != path) {
         asked = path;
-        found = locateDataFile(fromNarrow(path), installedDataFolders(programFolder()));
+        found = locateDataFile(wideName(path), installedDataFolders(programFolder()));
     }
     return found;
 }

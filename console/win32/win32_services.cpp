@@ -10,20 +10,6 @@
 #include "console/win32/win32_data_files.h"
 #include "console/win32/win32_session.h"
 
-namespace {
-
-// The game names its files in the program's ANSI code page.
-std::wstring wideName(const char* name) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-    if (length <= 1) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), length);
-    wide.pop_back();  // the terminating zero that the count included
-    return wide;
-}
-
-}  // namespace
-
 // SND_NOSTOP makes the call do nothing while our sound still plays, so calling it on every tick
 // restarts the tune within a tick of its end and never cuts it short.
 constexpr DWORD kBackgroundSoundFlags = SND_FILENAME | SND_NOSTOP | SND_ASYNC;
