@@ -54,6 +54,11 @@ constexpr int kFlagAllKeysAsEscapes = 8;
 // reports: switched on whatever the terminal, which ignores modes it does not know.
 constexpr char kReportsOn[] = "\x1b[?9001h\x1b[?1004h";
 constexpr char kReportsOff[] = "\x1b[?9001l\x1b[?1004l";
+// CAN ends an escape sequence in progress: a frame cut short on a stalled line (the game ended by
+// a signal, or its last frame given up on at exit) may have left the terminal inside one, where
+// the bytes that give the terminal back would be taken as the rest of it. Outside a sequence the
+// terminal ignores it.
+constexpr char kCancelSequence[] = "\x18";
 // The device attributes query, whose answer marks the end of what the terminal sent before it.
 constexpr char kAttributesQuery[] = "\x1b[c";
 // How long leaving waits for that answer; what comes later may reach the shell.
@@ -333,11 +338,10 @@ void prepareRestoreBytes() {
     appendCapability(reset, "sgr0");
     appendCapability(reset, "cnorm");
     appendCapability(reset, session.alternateScreen ? "rmcup" : "clear");
-    storeBytes(reset, safe.resetBytes, safe.resetLength);
+    storeBytes(kCancelSequence + reset, safe.resetBytes, safe.resetLength);
 
-    std::string leave = keyboardWayOut();  // the flags belong to the alternate screen
-    leave += reset;
-    storeBytes(leave, safe.leaveBytes, safe.leaveLength);
+    // The flags belong to the alternate screen: popped before it is left.
+    storeBytes(kCancelSequence + keyboardWayOut() + reset, safe.leaveBytes, safe.leaveLength);
 
     std::string enter;
     appendCapability(enter, "smcup");
@@ -669,7 +673,7 @@ void releaseTerminal(bool comingBack) {
     sigfillset(&all);
     sigprocmask(SIG_BLOCK, &all, &previous);
     safe.active = 0;
-    writeString(keyboardWayOut().c_str());
+    writeString((kCancelSequence + keyboardWayOut()).c_str());
     swallowTerminalAnswers();
     session.watching = false;
     xkeyboard::watch(false);
