@@ -20,8 +20,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "console/headless/recording_console.h"
 #include "console/cp437.h"
+#include "console/headless/recording_console.h"
 #include "console/terminal/curses.h"
 #include "console/terminal/escape_writer.h"
 #include "play/game_state.h"

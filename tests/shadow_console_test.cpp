@@ -28,7 +28,7 @@ struct FakeBackend {
     std::vector<Shown> shown;
     std::vector<Waited> waits;
     int turns = 0;
-    long long inputAfterUs = 1'000'000;  // how long a wait for input lasts
+    long long inputAfterUs = 1'000'000;                      // how long a wait for input lasts
     std::vector<std::pair<Key, KeyAction>> duringNextSleep;  // key events the next sleep reads
 };
 

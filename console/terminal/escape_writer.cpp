@@ -213,8 +213,9 @@ void EscapeWriter::moveTo(int row, int column, const ScreenModel& model, std::st
                 for (int c = from; c < column && again.size() < best.size(); ++c) {
                     const ScreenCell& cell = model.at(c - originColumn_, modelRow);
                     const bool fits = blank(cell.glyph) || penFor(cell.attr) == pen_;
-                    if (!fits || !looksSame(cell, shown_[modelRow * ScreenModel::kColumns +
-                                                         c - originColumn_])) {
+                    if (!fits ||
+                        !looksSame(cell,
+                                   shown_[modelRow * ScreenModel::kColumns + c - originColumn_])) {
                         again.clear();
                         break;
                     }

@@ -18,9 +18,9 @@
 // What a terminal understands, as its terminfo entry describes it. Parameterised sequences are
 // kept as their terminfo templates and expanded when used; a missing one is empty.
 struct TerminalEscapes {
-    std::string cursorAddress;  // cup: row, column
-    std::string columnAddress;  // hpa
-    std::string rowAddress;     // vpa
+    std::string cursorAddress;          // cup: row, column
+    std::string columnAddress;          // hpa
+    std::string rowAddress;             // vpa
     std::string right, left, up, down;  // cuf, cub, cuu, cud: by n cells
     std::string right1, left1, up1;     // cuf1, cub1, cuu1: by one cell
     std::string carriageReturn;         // cr

@@ -117,8 +117,7 @@ bool libraryLoaded() {
                  find(core, "SDL_SetHint", sdl.setHint) &&
                  find(core, "SDL_InitSubSystem", sdl.initSubSystem) &&
                  find(core, "SDL_QuitSubSystem", sdl.quitSubSystem) &&
-                 find(core, "SDL_Quit", sdl.quit) &&
-                 find(mixer, "Mix_OpenAudio", sdl.openAudio) &&
+                 find(core, "SDL_Quit", sdl.quit) && find(mixer, "Mix_OpenAudio", sdl.openAudio) &&
                  find(mixer, "Mix_CloseAudio", sdl.closeAudio) &&
                  find(mixer, "Mix_LoadMUS", sdl.loadMusic) &&
                  find(mixer, "Mix_FreeMusic", sdl.freeMusic) &&

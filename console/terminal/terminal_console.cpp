@@ -36,7 +36,8 @@
 namespace {
 
 constexpr int kSizeCheckMs = 250;
-constexpr int kHandOverWaitMs = 2000;  // for a line that takes nothing, before the terminal changes hands
+// How long a line that takes nothing is waited for, before the terminal changes hands.
+constexpr int kHandOverWaitMs = 2000;
 
 struct Console {
     bool screen = false;  // the terminal is ours (not plain text)
@@ -67,7 +68,8 @@ int openOwnOutput() {
     if (name == nullptr) return STDOUT_FILENO;
     const int fd = open(name, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return STDOUT_FILENO;
-    struct stat ours {}, shared {};
+    struct stat ours = {};
+    struct stat shared = {};
     if (fstat(fd, &ours) != 0 || fstat(STDOUT_FILENO, &shared) != 0 ||
         ours.st_rdev != shared.st_rdev) {
         close(fd);
@@ -80,7 +82,7 @@ int openOwnOutput() {
 void sendPending() {
     while (console.sent < console.pending.size()) {
         const ssize_t written = ::write(console.outFd, console.pending.data() + console.sent,
-                                      console.pending.size() - console.sent);
+                                        console.pending.size() - console.sent);
         if (written > 0) {
             console.sent += static_cast<std::size_t>(written);
             continue;
@@ -151,7 +153,8 @@ void showSizeMessage() {
             ": please make it larger.",
     };
     sendEverything(kHandOverWaitMs);  // curses writes next, on the shared description
-    if (has_colors()) {  // on black, as the game is
+    if (has_colors()) {
+        // On black, as the game is.
         init_pair(1, COLOR_WHITE, COLOR_BLACK);
         bkgdset(' ' | COLOR_PAIR(1));
         wattrset(stdscr, static_cast<int>(COLOR_PAIR(1)));

@@ -100,8 +100,8 @@ struct SignalSafe {
     char resetBytes[256] = {};
     volatile std::sig_atomic_t resetLength = 0;
     volatile std::sig_atomic_t enterAsks = 0;  // the way in asks for the keyboard flags again
-    bool readsTerminal = false;  // input is the terminal: its answers can be awaited
-    int inputFd = STDIN_FILENO;  // where they are read
+    bool readsTerminal = false;                // input is the terminal: its answers can be awaited
+    int inputFd = STDIN_FILENO;                // where they are read
     // Device attributes queries sent and not yet answered.
     volatile std::sig_atomic_t unansweredQueries = 0;
 };
@@ -194,7 +194,6 @@ void swallowTerminalAnswers() {
     safe.unansweredQueries = 0;
     tcflush(safe.inputFd, TCIFLUSH);
 }
-
 
 // Puts the terminal back as the game found it: from the game's modes, or after a program that
 // borrowed it was ended.
@@ -737,7 +736,7 @@ bool waitForInput(int timeoutMs, int writableFd) {
     retakeAfterStop();
     pollfd fds[2] = {{session.inputFd, POLLIN, 0}, {writableFd, POLLOUT, 0}};
     if (!session.inputOpen) {
-        fds[0].fd = -1;  // poll() skips it
+        fds[0].fd = -1;                                         // poll() skips it
         if (timeoutMs < 0 && writableFd < 0) timeoutMs = 1000;  // nothing to wait for but signals
     }
     if (poll(fds, writableFd >= 0 ? 2 : 1, timeoutMs) <= 0 || fds[0].revents == 0) return false;

@@ -6,9 +6,9 @@
 // game's loops block. The program is built with Asyncify: every wait unwinds the game's stack to
 // the page's event loop and rewinds it afterwards, so the loops run unchanged. A sweep waits for
 // the page's next animation frame, also when nothing changed, so the menu and the end screens run
-// one pass per frame and leave the page idle in between. No loop may go on for long without a wait, so drawing and key
-// polls give the page a turn when the last wait lies more than a frame back; such a turn is a
-// posted message, far cheaper than a timer.
+// one pass per frame and leave the page idle in between. No loop may go on for long without a wait,
+// so drawing and key polls give the page a turn when the last wait lies more than a frame back;
+// such a turn is a posted message, far cheaper than a timer.
 
 #include <emscripten.h>
 
@@ -31,14 +31,12 @@ namespace {
 // ---- The page's side, in the page's script (glyphPage).
 
 // The bytes are copied: the widget parses what it is given later, when the game has moved on.
-EM_JS(void, pageWrite, (const char* bytes, int length), {
-    glyphPage.write(HEAPU8.slice(bytes, bytes + length));
-});
+EM_JS(void, pageWrite, (const char* bytes, int length),
+      { glyphPage.write(HEAPU8.slice(bytes, bytes + length)); });
 
 // Moves up to `capacity` queued key events into `events`; returns how many it moved.
-EM_JS(int, pageTakeKeyEvents, (int* events, int capacity), {
-    return glyphPage.takeKeyEvents(HEAP32.subarray(events >> 2, (events >> 2) + capacity));
-});
+EM_JS(int, pageTakeKeyEvents, (int* events, int capacity),
+      { return glyphPage.takeKeyEvents(HEAP32.subarray(events >> 2, (events >> 2) + capacity)); });
 
 EM_ASYNC_JS(void, pageNextFrame, (), { await glyphPage.nextFrame(); });
 

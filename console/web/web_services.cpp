@@ -19,9 +19,8 @@ namespace {
 
 // ---- The page's side, in the page's script (glyphPage).
 
-EM_JS(void, pageLoadSound, (const char* bytes, int length), {
-    glyphPage.sound.load(HEAPU8.slice(bytes, bytes + length));
-});
+EM_JS(void, pageLoadSound, (const char* bytes, int length),
+      { glyphPage.sound.load(HEAPU8.slice(bytes, bytes + length)); });
 
 // Starts the tune unless it plays. The page starts nothing before the player has pressed a key
 // (browsers refuse sound until then); a start refused anyway is tried again at the next call.

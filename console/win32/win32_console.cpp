@@ -75,7 +75,8 @@ Output start() {
     }
     // Code page 437 bytes as the Unicode characters that the console shows for them.
     for (int byte = 0; byte < 256; ++byte) {
-        console.glyphs[byte] = static_cast<wchar_t>(cp437ToUnicode(static_cast<unsigned char>(byte)));
+        console.glyphs[byte] =
+            static_cast<wchar_t>(cp437ToUnicode(static_cast<unsigned char>(byte)));
     }
     return Output::Screen;
 }

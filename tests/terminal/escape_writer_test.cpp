@@ -24,7 +24,9 @@ public:
     };
 
     Emulator(int rows, int columns, bool backgroundErase)
-        : rows_(rows), columns_(columns), bce_(backgroundErase),
+        : rows_(rows),
+          columns_(columns),
+          bce_(backgroundErase),
           cells_(static_cast<std::size_t>(rows * columns)) {}
 
     const Cell& at(int row, int column) const { return cells_[index(row, column)]; }
@@ -77,19 +79,36 @@ private:
         }
         const int n = std::max(1, params[0]);
         switch (bytes[i]) {
-            case 'H': moveTo(n - 1, std::max(1, params.size() > 1 ? params[1] : 1) - 1); break;
-            case 'G': moveTo(row_, n - 1); break;
-            case 'd': moveTo(n - 1, column_); break;
-            case 'A': moveTo(row_ - n, column_); break;
-            case 'B': moveTo(row_ + n, column_); break;
-            case 'C': moveTo(row_, column_ + n); break;
-            case 'D': moveTo(row_, column_ - n); break;
+            case 'H':
+                moveTo(n - 1, std::max(1, params.size() > 1 ? params[1] : 1) - 1);
+                break;
+            case 'G':
+                moveTo(row_, n - 1);
+                break;
+            case 'd':
+                moveTo(n - 1, column_);
+                break;
+            case 'A':
+                moveTo(row_ - n, column_);
+                break;
+            case 'B':
+                moveTo(row_ + n, column_);
+                break;
+            case 'C':
+                moveTo(row_, column_ + n);
+                break;
+            case 'D':
+                moveTo(row_, column_ - n);
+                break;
             case 'J':
                 EXPECT_TRUE(params[0] == 2 || (params[0] == 0 && row_ == 0 && column_ == 0));
                 for (Cell& cell : cells_) cell = Cell{U' ', -1, false, bce_ ? bg_ : -1};
                 break;
-            case 'm': sgr(params); break;
-            default: ADD_FAILURE() << "unknown sequence ending in " << bytes[i];
+            case 'm':
+                sgr(params);
+                break;
+            default:
+                ADD_FAILURE() << "unknown sequence ending in " << bytes[i];
         }
         return i + 1;
     }
@@ -97,15 +116,21 @@ private:
     void sgr(const std::vector<int>& params) {
         for (std::size_t p = 0; p < params.size(); ++p) {
             const int code = params[p];
-            if (code == 0) fg_ = -1, bg_ = -1, bold_ = false;
-            else if (code == 1) bold_ = true;
-            else if (code >= 30 && code <= 37) fg_ = code - 30;
-            else if (code >= 90 && code <= 97) fg_ = code - 90 + 8;
-            else if (code >= 40 && code <= 47) bg_ = code - 40;
+            if (code == 0)
+                fg_ = -1, bg_ = -1, bold_ = false;
+            else if (code == 1)
+                bold_ = true;
+            else if (code >= 30 && code <= 37)
+                fg_ = code - 30;
+            else if (code >= 90 && code <= 97)
+                fg_ = code - 90 + 8;
+            else if (code >= 40 && code <= 47)
+                bg_ = code - 40;
             else if ((code == 38 || code == 48) && p + 2 < params.size()) {
                 (code == 38 ? fg_ : bg_) = params[p + 2];
                 p += 2;
-            } else ADD_FAILURE() << "unknown SGR " << code;
+            } else
+                ADD_FAILURE() << "unknown SGR " << code;
         }
     }
 
@@ -164,8 +189,8 @@ protected:
                 const Emulator::Cell& shown = terminal.at(row, column);
                 const int r = row - writer.originRow();
                 const int c = column - writer.originColumn();
-                const bool inside = r >= 0 && r < ScreenModel::kRows && c >= 0 &&
-                                    c < ScreenModel::kColumns;
+                const bool inside =
+                    r >= 0 && r < ScreenModel::kRows && c >= 0 && c < ScreenModel::kColumns;
                 const ScreenCell cell = inside ? model.at(c, r) : ScreenCell{};
                 const char32_t glyph = GetParam().unicode
                                            ? cp437ToUnicode(cell.glyph)
@@ -187,8 +212,8 @@ protected:
 TEST_P(EscapeWriterTest, RandomPicturesFrameAfterFrameAreShownExactly) {
     std::mt19937 random(11);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    const unsigned char glyphs[] = {' ', ' ', ' ', 'A', '7', '.', 'o', 0xDB, 0xB0, 0xB2,
-                                    0xCD, 0xBA, 0xC9, 0xFE, 0x00};
+    const unsigned char glyphs[] = {' ',  ' ',  ' ',  'A',  '7',  '.',  'o', 0xDB,
+                                    0xB0, 0xB2, 0xCD, 0xBA, 0xC9, 0xFE, 0x00};
     ScreenModel model;
     int rows = 33, columns = 104;  // the picture centred, a margin all round
     EscapeWriter writer(escapes_);
