@@ -7,6 +7,7 @@
 #include <clocale>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/cp437.h"
@@ -78,37 +79,22 @@ private:
             }
         }
         const int n = std::max(1, params[0]);
-        switch (bytes[i]) {
-            case 'H':
-                moveTo(n - 1, std::max(1, params.size() > 1 ? params[1] : 1) - 1);
-                break;
-            case 'G':
-                moveTo(row_, n - 1);
-                break;
-            case 'd':
-                moveTo(n - 1, column_);
-                break;
-            case 'A':
-                moveTo(row_ - n, column_);
-                break;
-            case 'B':
-                moveTo(row_ + n, column_);
-                break;
-            case 'C':
-                moveTo(row_, column_ + n);
-                break;
-            case 'D':
-                moveTo(row_, column_ - n);
-                break;
-            case 'J':
-                EXPECT_TRUE(params[0] == 2 || (params[0] == 0 && row_ == 0 && column_ == 0));
-                for (Cell& cell : cells_) cell = Cell{U' ', -1, false, bce_ ? bg_ : -1};
-                break;
-            case 'm':
-                sgr(params);
-                break;
-            default:
-                ADD_FAILURE() << "unknown sequence ending in " << bytes[i];
+        const int second = std::max(1, params.size() > 1 ? params[1] : 1);
+        const char final = bytes[i];
+        if (final == 'J') {
+            EXPECT_TRUE(params[0] == 2 || (params[0] == 0 && row_ == 0 && column_ == 0));
+            for (Cell& cell : cells_) cell = Cell{U' ', -1, false, bce_ ? bg_ : -1};
+        } else if (final == 'm') {
+            sgr(params);
+        } else if (const auto at = std::string_view("HGdABCD").find(final);
+                   at != std::string::npos) {
+            // Where each cursor move goes: row, column.
+            const std::pair<int, int> to[] = {
+                {n - 1, second - 1}, {row_, n - 1},       {n - 1, column_},   {row_ - n, column_},
+                {row_ + n, column_}, {row_, column_ + n}, {row_, column_ - n}};
+            moveTo(to[at].first, to[at].second);
+        } else {
+            ADD_FAILURE() << "unknown sequence ending in " << final;
         }
         return i + 1;
     }
