@@ -167,15 +167,21 @@ TEST_F(ShadowConsole, SweepsAreShownWholeAndAtMostOncePerFrame) {
     }
 }
 
-// A sweep that changes nothing, with no key down, waits for input instead of repainting; a key
-// held down keeps the passes coming at the frame rate, but only a key the loop polls: an arrow
-// pressed on a screen that never asks for it does not keep the loop awake.
+// A sweep that changes nothing, with no key down, waits for input instead of repainting (a cell
+// drawn Green and then White again, as the menu does, is no change); a key held down keeps the
+// passes coming at the frame rate, but only a key the loop polls: an arrow pressed on a screen
+// that never asks for it does not keep the loop awake.
 TEST_F(ShadowConsole, AnUnchangedPictureWaitsForInputUnlessAPolledKeyIsDown) {
     shadow::keys().setReleasesAlwaysReported();
     const auto passes = [](int count) {
         fake.waits.clear();
         for (int pass = 0; pass < count; ++pass) {
             drawAll('m');
+            for (const Colour colour : {Colour::Green, Colour::White}) {
+                gotoXY(1, 1);
+                setColor(colour);
+                putGlyph('m');
+            }
             keyPressed(Key::Down);
         }
         return fake.waits;
