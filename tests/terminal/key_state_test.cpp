@@ -91,7 +91,7 @@ TEST(KeyState, TheKeyboardsWordHoldsAKeyFromItsPressToItsRelease) {
     // Every tick sees it, from the first to the release, and none after, although a repeat came
     // in 10 ms before the release.
     EXPECT_EQ(heldRight(keys, [](long long t) { return t < 1000; }), "xxxxxxxxxx..");
-    EXPECT_FALSE(keys.keyboardBlind() || keys.anyDown(1200));
+    EXPECT_FALSE(keys.keyboardBlind() || keys.keyDown(Right, 1200));
 
     // A key down by the keyboard's word whose press never came in was typed into another window.
     keys.applyKeyboardView(Left, true);
@@ -101,9 +101,9 @@ TEST(KeyState, TheKeyboardsWordHoldsAKeyFromItsPressToItsRelease) {
     EXPECT_TRUE(keys.query(Up, 2050) && !keys.query(Up, 2150));
     // When the keyboard stops answering, a key held by its word alone is let go.
     keys.apply(Down, Press, 3000), keys.applyKeyboardView(Down, true);
-    EXPECT_TRUE(keys.anyDown(3100) && keys.query(Down, 3100) && keys.query(Down, 3200));
+    EXPECT_TRUE(keys.keyDown(Down, 3100) && keys.query(Down, 3100) && keys.query(Down, 3200));
     keys.keyboardViewLost();
-    EXPECT_FALSE(keys.query(Down, 3300) || keys.anyDown(3300));
+    EXPECT_FALSE(keys.query(Down, 3300) || keys.keyDown(Down, 3300));
 }
 
 TEST(KeyState, AKeyboardThatCannotSeeTheKeysIsFoundOutWithoutChangingAnAnswer) {
@@ -127,22 +127,22 @@ TEST(KeyState, AKeyboardThatCannotSeeTheKeysIsFoundOutWithoutChangingAnAnswer) {
 
 // The idle menu sleeps only when no key would act on the next pass: not while a press waits for
 // its first query, nor in the moment after it, nor while a key with reported releases is held.
-TEST(KeyState, AnyDownUntilNoKeyCouldActOnTheNextPass) {
+TEST(KeyState, AKeyIsDownWhileItCouldActOnTheNextPass) {
     KeyState keys;
-    EXPECT_FALSE(keys.anyDown(0));
+    EXPECT_FALSE(keys.keyDown(Down, 0));
     keys.apply(Down, Press, 10);
-    EXPECT_TRUE(keys.anyDown(50));  // read during a wait, not asked for yet
+    EXPECT_TRUE(keys.keyDown(Down, 50));  // read during a wait, not asked for yet
     keys.query(Down, 50);
-    EXPECT_TRUE(keys.anyDown(50 + KeyState::kDownWindowMs - 1));
-    EXPECT_FALSE(keys.anyDown(50 + KeyState::kDownWindowMs));
+    EXPECT_TRUE(keys.keyDown(Down, 50 + KeyState::kDownWindowMs - 1));
+    EXPECT_FALSE(keys.keyDown(Down, 50 + KeyState::kDownWindowMs));
 
     keys.setReleasesReported(true, true);
     keys.apply(Left, Press, 100);
     keys.query(Left, 100);
-    EXPECT_TRUE(keys.anyDown(100 + 2 * kPassMs));
-    EXPECT_FALSE(keys.anyDown(100 + KeyState::kStaleDownMs + 1));  // a release was lost
+    EXPECT_TRUE(keys.keyDown(Left, 100 + 2 * kPassMs));
+    EXPECT_FALSE(keys.keyDown(Left, 100 + KeyState::kStaleDownMs + 1));  // a release was lost
     keys.apply(Left, Release, 200);
-    EXPECT_FALSE(keys.anyDown(200));
+    EXPECT_FALSE(keys.keyDown(Left, 200));
 }
 
 }  // namespace

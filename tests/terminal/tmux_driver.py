@@ -394,6 +394,18 @@ def case_no_controlling_terminal(scratch):
                  command=['setsid', '-w', GAME])
 
 
+def case_paste(scratch):
+    """A paste that never ends does not take the keys for good, however fast they come."""
+    def tap_through(pane):
+        pane.tmux('send-keys', '-H', *(f'{byte:02x}' for byte in b'\x1b[200~'))
+        deadline = time.monotonic() + 20
+        while green_box(pane) in (1, None):  # taps 0.3 s apart
+            assert time.monotonic() < deadline, 'the keys stay swallowed'
+            pane.press('Down')
+            time.sleep(0.3)
+    quit_cleanly(scratch, 'paste', tap_through)
+
+
 def case_no_alternate_screen(scratch):
     """Where the terminal has no alternate screen, the game's picture does not outlive it."""
     for term in ('linux', 'vt100'):
@@ -427,7 +439,7 @@ CASES = {'size': case_size, 'signals': case_signals, 'background': case_backgrou
          'slow-line': case_slow_line, 'terminal-type': case_terminal_type,
          'redirected': case_redirected, 'editor-killed': case_editor_killed,
          'editor-stopped': case_editor_stopped, 'hostile-files': case_hostile_files,
-         'no-controlling-terminal': case_no_controlling_terminal,
+         'no-controlling-terminal': case_no_controlling_terminal, 'paste': case_paste,
          'no-alternate-screen': case_no_alternate_screen, 'early-stop': case_early_stop}
 
 if __name__ == '__main__':
