@@ -117,13 +117,6 @@ bool KeyState::keyDown(Key key, long long nowMs) const {
            (facts.down && !staleDown(facts, nowMs)) || nowMs < facts.downUntilMs;
 }
 
-bool KeyState::anyDown(long long nowMs) const {
-    for (const Key key : {Key::Enter, Key::Left, Key::Up, Key::Right, Key::Down}) {
-        if (keyDown(key, nowMs)) return true;
-    }
-    return false;
-}
-
 void KeyState::clear() {
     facts_ = {};
 }

@@ -76,9 +76,6 @@ public:
     // this holds for a key it polls: the key acts on every pass.
     bool keyDown(Key key, long long nowMs) const;
 
-    // Whether keyDown holds for some key.
-    bool anyDown(long long nowMs) const;
-
     // No key pressed and none down (after the terminal was handed to another program, or lost
     // the focus).
     void clear();
