@@ -12,6 +12,7 @@ Counts are of ticks the game really made (the clock on its screen), so a loaded 
 slows things down. Figures are printed for the log."""
 import os
 import re
+import shlex
 import signal
 import subprocess
 import sys
@@ -161,7 +162,7 @@ class Game:
                                                 'set -g default-terminal tmux-256color\n')
             self.tmux = ['tmux', '-S', str(self.dir / 'tmux.sock'),
                          '-f', str(self.dir / 'tmux.conf')]
-            command = [*xterm, *self.tmux, 'new-session', ' '.join(map(shlex_quote, tap_command))]
+            command = [*xterm, *self.tmux, 'new-session', shlex.join(tap_command)]
         x.start(command, self.dir)
 
     def close(self):
@@ -200,11 +201,6 @@ class Game:
     def settle(self, seconds=0.8):
         """Waits out the terminal's auto-repeat delay: a key that acted more than once shows."""
         time.sleep(seconds)
-
-
-def shlex_quote(word):
-    import shlex
-    return shlex.quote(word)
 
 
 def ticks(game, since, until):
