@@ -71,16 +71,17 @@ struct StartUpTest : ::testing::Test {
     std::error_code ignored;
 };
 
-// Both help files as in golden/ (trailing blanks of the face picture included), in text mode.
+// Both help files as in tests/help (trailing blanks of the face picture included), in text mode.
 TEST_F(StartUpTest, ReplacesBothHelpFilesAndClears) {
     // Longer copies from an earlier start are cut, not overwritten.
     for (auto name : {kAssistanceFile, kInformationFile})
         std::ofstream(name) << std::string(4000, '#') << '\n';
     EXPECT_TRUE(startUpClearsOnly(dir));
     for (auto name : {kAssistanceFile, kInformationFile}) {
-        const auto golden = linesOf(fs::path(GLYPH_GOLDEN_DIR) / name, "\n");
-        ASSERT_FALSE(golden.empty()) << name;
-        EXPECT_EQ(linesOf(name), golden) << name;
+        const auto expected = linesOf(fs::path(GLYPH_HELP_DIR) / name, "\n");
+        ASSERT_FALSE(expected.empty()) << name;
+        EXPECT_EQ(linesOf(name), expected)
+            << name << ": if the change is meant, start the game once in tests/help to write it";
     }
 }
 
