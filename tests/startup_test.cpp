@@ -85,6 +85,14 @@ TEST_F(StartUpTest, ReplacesBothHelpFilesAndClears) {
     }
 }
 
+// A name that shares its file with another name would carry the help text into that file too.
+TEST_F(StartUpTest, HardLinkedNamesAreLeftAlone) {
+    std::ofstream("target") << "precious\n";
+    fs::create_hard_link("target", kAssistanceFile);
+    EXPECT_TRUE(startUpClearsOnly(dir));
+    EXPECT_EQ(linesOf("target"), std::vector<std::string>{"precious"});
+}
+
 #ifndef _WIN32
 
 // In a child process that gives up root first, as root ignores permission bits.
