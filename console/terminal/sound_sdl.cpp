@@ -37,7 +37,8 @@ struct Library {
     decltype(&SDL_Quit) quit = nullptr;
     decltype(&Mix_OpenAudio) openAudio = nullptr;
     decltype(&Mix_CloseAudio) closeAudio = nullptr;
-    decltype(&Mix_LoadMUS) loadMusic = nullptr;
+    decltype(&SDL_RWFromFP) rwFromFile = nullptr;
+    decltype(&Mix_LoadMUS_RW) loadMusic = nullptr;
     decltype(&Mix_FreeMusic) freeMusic = nullptr;
     decltype(&Mix_PlayMusic) playMusic = nullptr;
     decltype(&Mix_PlayingMusic) playingMusic = nullptr;
@@ -117,9 +118,10 @@ bool libraryLoaded() {
                  find(core, "SDL_SetHint", sdl.setHint) &&
                  find(core, "SDL_InitSubSystem", sdl.initSubSystem) &&
                  find(core, "SDL_QuitSubSystem", sdl.quitSubSystem) &&
-                 find(core, "SDL_Quit", sdl.quit) && find(mixer, "Mix_OpenAudio", sdl.openAudio) &&
+                 find(core, "SDL_Quit", sdl.quit) && find(core, "SDL_RWFromFP", sdl.rwFromFile) &&
+                 find(mixer, "Mix_OpenAudio", sdl.openAudio) &&
                  find(mixer, "Mix_CloseAudio", sdl.closeAudio) &&
-                 find(mixer, "Mix_LoadMUS", sdl.loadMusic) &&
+                 find(mixer, "Mix_LoadMUS_RW", sdl.loadMusic) &&
                  find(mixer, "Mix_FreeMusic", sdl.freeMusic) &&
                  find(mixer, "Mix_PlayMusic", sdl.playMusic) &&
                  find(mixer, "Mix_PlayingMusic", sdl.playingMusic) &&
@@ -141,11 +143,20 @@ void closeDevice() {
     if (state.device == Device::Open) state.device = Device::Untried;
 }
 
-// Only a plain file is loaded: a pipe or a device under the tune's name would hold the game
-// until someone wrote to it.
-bool isRegularFile(const std::string& path) {
+// The file under `path`, opened for reading when it is a plain file: a pipe or a device under
+// the tune's name would hold the game until someone wrote to it. The check is made on what was
+// opened, so the name cannot be swapped for a pipe between the check and the load.
+std::FILE* openPlainFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    std::FILE* file = nullptr;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
+        file = fdopen(fd, "rb");
+    }
+    if (file == nullptr) close(fd);
+    return file;
 }
 
 void shutdownAtExit() {
@@ -186,7 +197,11 @@ Mix_Music* musicFor(const char* path) {
     state.musicPath = path;
     QuietStderr quiet;
     const std::string file = dataFilePath(path);
-    state.music = isRegularFile(file) ? sdl.loadMusic(file.c_str()) : nullptr;
+    std::FILE* opened = openPlainFile(file);
+    SDL_RWops* stream = opened != nullptr ? sdl.rwFromFile(opened, SDL_TRUE) : nullptr;
+    if (opened != nullptr && stream == nullptr) std::fclose(opened);
+    // The music owns the stream from here, and closes it when it fails to load or is freed.
+    state.music = stream != nullptr ? sdl.loadMusic(stream, 1) : nullptr;
     return state.music;
 }
 
