@@ -1,5 +1,11 @@
 #include "console/key_state.h"
 
+std::optional<Key> gameKeyFor(int virtualKey) {
+    for (const Key key : kGameKeys)
+        if (static_cast<int>(key) == virtualKey) return key;
+    return std::nullopt;
+}
+
 void KeyState::setReleasesReported(bool arrows, bool enter) {
     arrowReleases_ = arrows;
     enterReleases_ = enter;

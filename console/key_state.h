@@ -19,8 +19,17 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "console/console_primitives.h"
+
+// The keys the game polls.
+inline constexpr std::array<Key, 5> kGameKeys = {Key::Enter, Key::Left, Key::Up, Key::Right,
+                                                 Key::Down};
+
+// The game's key that a virtual-key code names (the codes of the Windows console, which
+// terminals in win32-input-mode and web pages use too), if any.
+std::optional<Key> gameKeyFor(int virtualKey);
 
 // What a keyboard reports of one key.
 enum class KeyAction : std::uint8_t { Press, Repeat, Release };
@@ -97,7 +106,7 @@ private:
     bool releasesReported(Key key) const;
     bool staleDown(const Facts& facts, long long nowMs) const;
 
-    std::array<Facts, 5> facts_{};
+    std::array<Facts, kGameKeys.size()> facts_{};
     bool arrowReleases_ = false;
     bool enterReleases_ = false;
     bool quietKeysExpire_ = true;

@@ -91,7 +91,7 @@ void beginPass() {
 // it. A key the loop never polls (an arrow on an end screen) does not keep it awake.
 bool polledKeyDown() {
     const long long now = monotonicMs();
-    for (const Key key : {Key::Enter, Key::Left, Key::Up, Key::Right, Key::Down}) {
+    for (const Key key : kGameKeys) {
         if (console.polledThisPass.test(static_cast<std::uint8_t>(key)) &&
             console.keys.keyDown(key, now))
             return true;

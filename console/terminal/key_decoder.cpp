@@ -21,11 +21,6 @@ constexpr int kModifierCtrl = 4;
 
 // Win32 input records: virtual-key codes and control-key state bits, and the characters that
 // Ctrl-C, Ctrl-Z and Ctrl-\ type.
-constexpr int kVkReturn = 0x0D;
-constexpr int kVkLeft = 0x25;
-constexpr int kVkUp = 0x26;
-constexpr int kVkRight = 0x27;
-constexpr int kVkDown = 0x28;
 constexpr int kVkLetterC = 'C';
 constexpr int kVkLetterZ = 'Z';
 constexpr int kVkBackslash = 0xDC;
@@ -335,24 +330,9 @@ void KeyDecoder::finishWin32Record(std::vector<InputEvent>& out) {
     const int character = param(2, 0, 0);
     const KeyAction action = param(3, 0, 0) == 1 ? KeyAction::Press : KeyAction::Release;
     const int state = param(4, 0, 0);
-    switch (vk) {
-        case kVkReturn:
-            out.push_back(keyEvent(Key::Enter, action));
-            return;
-        case kVkLeft:
-            out.push_back(keyEvent(Key::Left, action));
-            return;
-        case kVkUp:
-            out.push_back(keyEvent(Key::Up, action));
-            return;
-        case kVkRight:
-            out.push_back(keyEvent(Key::Right, action));
-            return;
-        case kVkDown:
-            out.push_back(keyEvent(Key::Down, action));
-            return;
-        default:
-            break;
+    if (const auto key = gameKeyFor(vk)) {
+        out.push_back(keyEvent(*key, action));
+        return;
     }
     // In this mode the control keys arrive as records instead of raising their signals.
     if (action != KeyAction::Press) return;

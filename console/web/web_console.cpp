@@ -121,19 +121,6 @@ void sendToPage(std::string_view bytes) {
 
 // ---- Keys.
 
-bool gameKey(int code, Key& key) {
-    switch (static_cast<Key>(code)) {
-        case Key::Enter:
-        case Key::Left:
-        case Key::Up:
-        case Key::Right:
-        case Key::Down:
-            key = static_cast<Key>(code);
-            return true;
-    }
-    return false;
-}
-
 // Applies every key event the page has queued, in order.
 void takeKeyEvents() {
     std::array<int, 32> events;
@@ -142,14 +129,14 @@ void takeKeyEvents() {
         const int count = pageTakeKeyEvents(events.data(), static_cast<int>(events.size()));
         for (int i = 0; i < count; ++i) {
             const auto what = static_cast<PageKeyEvent>(events[i] >> 8);
-            Key key{};
+            const auto key = gameKeyFor(events[i] & 0xFF);
             if (what == PageKeyEvent::AllReleased) {
                 shadow::keys().clear();
-            } else if (gameKey(events[i] & 0xFF, key)) {
+            } else if (key) {
                 const KeyAction action = what == PageKeyEvent::Press    ? KeyAction::Press
                                          : what == PageKeyEvent::Repeat ? KeyAction::Repeat
                                                                         : KeyAction::Release;
-                shadow::keys().apply(key, action, now);
+                shadow::keys().apply(*key, action, now);
             }
         }
         if (count < static_cast<int>(events.size())) return;

@@ -26,8 +26,7 @@ constexpr WORD kBlankAttribute = static_cast<WORD>(Colour::White);  // light gre
 constexpr DWORD kGameInputMode =
     ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS;
 
-constexpr Key kGameKeys[] = {Key::Enter, Key::Left, Key::Up, Key::Right, Key::Down};
-constexpr std::size_t kKeyCount = std::size(kGameKeys);
+constexpr std::size_t kKeyCount = kGameKeys.size();
 
 std::optional<std::size_t> keySlot(WORD virtualKey) {
     for (std::size_t slot = 0; slot < kKeyCount; ++slot)
